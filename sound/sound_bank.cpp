@@ -1,0 +1,77 @@
+#include "sound/sound_bank.h"
+
+#include <QFile>
+#include <memory>
+#include <string>
+
+namespace tessel {
+namespace {
+
+struct WavFree {
+  void operator()(Uint8* p) const { SDL_FreeWAV(p); }
+};
+struct StreamFree {
+  void operator()(SDL_AudioStream* s) const { SDL_FreeAudioStream(s); }
+};
+
+SoundBank::Clip convert(const SDL_AudioSpec& source, const Uint8* data, Uint32 length,
+                        const PcmFormat& target) {
+  std::unique_ptr<SDL_AudioStream, StreamFree> stream(
+      SDL_NewAudioStream(source.format, source.channels, source.freq, target.format,
+                         static_cast<Uint8>(target.channels), target.rate));
+  if (!stream || SDL_AudioStreamPut(stream.get(), data, static_cast<int>(length)) != 0 ||
+      SDL_AudioStreamFlush(stream.get()) != 0) {
+    return {};
+  }
+  SoundBank::Clip out(static_cast<std::size_t>(SDL_AudioStreamAvailable(stream.get())));
+  const int got = SDL_AudioStreamGet(stream.get(), out.data(), static_cast<int>(out.size()));
+  out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return out;
+}
+
+SoundBank::Clip decode(const QByteArray& wav, const PcmFormat& target) {
+  SDL_RWops* rw = SDL_RWFromConstMem(wav.constData(), static_cast<int>(wav.size()));
+  if (!rw) return {};
+  SDL_AudioSpec spec{};
+  Uint8* raw = nullptr;
+  Uint32 length = 0;
+  if (!SDL_LoadWAV_RW(rw, 1, &spec, &raw, &length)) return {};
+  std::unique_ptr<Uint8, WavFree> samples(raw);
+  return convert(spec, samples.get(), length, target);
+}
+
+}  // namespace
+
+std::optional<int> soundSlot(std::string_view key) {
+  if (key.size() != 3) return std::nullopt;
+  int value = 0;
+  for (char c : key) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < kFirstSoundKey || value >= kFirstSoundKey + kSoundCount) return std::nullopt;
+  return value - kFirstSoundKey;
+}
+
+SoundBank SoundBank::load(const PcmFormat& target) {
+  SoundBank bank;
+  bank.format_ = target;
+  for (int slot = 0; slot < kSoundCount; ++slot) {
+    QFile file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
+    if (file.open(QIODevice::ReadOnly)) bank.clips_[slot] = decode(file.readAll(), target);
+  }
+  return bank;
+}
+
+const SoundBank::Clip* SoundBank::clip(std::string_view key) const {
+  const std::optional<int> slot = soundSlot(key);
+  return slot ? &clips_[*slot] : nullptr;
+}
+
+int SoundBank::loadedCount() const {
+  int count = 0;
+  for (const Clip& c : clips_) count += c.empty() ? 0 : 1;
+  return count;
+}
+
+}  // namespace tessel

@@ -1,0 +1,72 @@
+#include "sound/sound_player.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace tessel {
+namespace {
+
+// About 5 ms per device period at 48 kHz: short enough that a click is heard at once.
+constexpr Uint16 kDeviceSamples = 256;
+
+}  // namespace
+
+SoundPlayer::SoundPlayer() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", SDL_GetError());
+    return;
+  }
+  SDL_AudioSpec want{};
+  want.freq = 48000;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = kDeviceSamples;
+  want.callback = &SoundPlayer::fill;
+  want.userdata = this;
+  SDL_AudioSpec have{};
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  if (device_ == 0) {
+    std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  silence_ = have.silence;
+  bank_ = SoundBank::load({have.freq, have.format, have.channels});
+  SDL_PauseAudioDevice(device_, 0);
+}
+
+SoundPlayer::~SoundPlayer() {
+  close();
+}
+
+void SoundPlayer::close() {
+  if (device_ == 0) return;
+  SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void SoundPlayer::PlayWave(const std::string& Name) {
+  if (device_ == 0) return;
+  const SoundBank::Clip* clip = bank_.clip(Name);
+  SDL_LockAudioDevice(device_);
+  current_ = clip;  // an unknown name cuts off the old sound and plays nothing
+  position_ = 0;
+  SDL_UnlockAudioDevice(device_);
+}
+
+void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {
+  auto* player = static_cast<SoundPlayer*>(self);
+  std::size_t wanted = static_cast<std::size_t>(len);
+  std::size_t copied = 0;
+  if (const SoundBank::Clip* clip = player->current_) {
+    copied = std::min(wanted, clip->size() - player->position_);
+    std::memcpy(stream, clip->data() + player->position_, copied);
+    player->position_ += copied;
+    if (player->position_ == clip->size()) player->current_ = nullptr;
+  }
+  std::memset(stream + copied, player->silence_, wanted - copied);
+}
+
+}  // namespace tessel

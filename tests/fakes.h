@@ -1,0 +1,44 @@
+// Test doubles shared by the unit tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "chart/cell_activation.h"
+#include "sound/sound_port.h"
+#include "window/control_model.h"
+
+namespace tessel::testing {
+
+// Remembers every key asked for, and where the markers stood at that moment, so a test can tell
+// whether the sound was requested before or after the markers moved.
+class RecordingSound : public SoundPort {
+ public:
+  struct Request {
+    std::string key;
+    float rowMarkerTop, columnMarkerLeft;
+  };
+  explicit RecordingSound(ControlModel& model) : model_(model) {}
+  void PlayWave(const std::string& Name) override {
+    requests.push_back({Name, model_.imgRight().top(), model_.imgTop().left()});
+  }
+  std::vector<std::string> keys() const {
+    std::vector<std::string> out;
+    for (const Request& r : requests) out.push_back(r.key);
+    return out;
+  }
+  std::vector<Request> requests;
+
+ private:
+  ControlModel& model_;
+};
+
+// A loaded window with no display: the model, a sound recorder and the chart handlers.
+struct LoadedChart {
+  ControlModel model;
+  RecordingSound sound{model};
+  CellActivation chart{model, sound};
+  LoadedChart() { chart.Form_Load(); }
+};
+
+}  // namespace tessel::testing

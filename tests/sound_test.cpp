@@ -1,0 +1,161 @@
+// The sound bank and what the SDL output really plays. The player tests use SDL's "disk" driver,
+// which writes every buffer the callback fills to a file, so they compare what was heard with the
+// recordings byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "sound/sound_bank.h"
+#include "sound/sound_player.h"
+
+namespace tessel {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr PcmFormat kSourceFormat{22050, AUDIO_S16SYS, 1};
+
+std::string keyOf(int slot) {
+  return std::to_string(kFirstSoundKey + slot);
+}
+
+// Samples before the first one at 1 % of full scale or louder.
+std::size_t leadingSilence(const Bytes& clip) {
+  const auto* s = reinterpret_cast<const std::int16_t*>(clip.data());
+  const std::size_t n = clip.size() / 2;
+  std::size_t i = 0;
+  while (i < n && std::abs(s[i]) < 328) ++i;
+  return i;
+}
+
+TEST(SoundBank, KeysAreExactlyTheThreeDigitNames101To148) {
+  const std::pair<const char*, int> valid[] = {{"101", 0}, {"102", 1}, {"148", 47}};
+  for (const auto& [key, slot] : valid) EXPECT_EQ(soundSlot(key), slot) << key;
+  for (const char* key :
+       {"100", "149", "", "1", "10", "1010", " 101", "101 ", "+01", "1-3", "abc", "0101", "999"}) {
+    EXPECT_FALSE(soundSlot(key).has_value()) << '"' << key << '"';
+  }
+}
+
+TEST(SoundBank, EveryRecordingDecodesShortAndStartsAtOnce) {
+  const SoundBank bank = SoundBank::load(kSourceFormat);
+  ASSERT_EQ(bank.loadedCount(), kSoundCount);
+  for (int slot = 0; slot < kSoundCount; ++slot) {
+    SCOPED_TRACE("key " + keyOf(slot));
+    const Bytes& clip = *bank.clip(keyOf(slot));
+    const double seconds = clip.size() / 2.0 / kSourceFormat.rate;
+    EXPECT_GT(seconds, 0.15);
+    EXPECT_LT(seconds, 0.9);
+    EXPECT_LE(leadingSilence(clip), kSourceFormat.rate / 100u) << "more than 10 ms of silence";
+    const auto* s = reinterpret_cast<const std::int16_t*>(clip.data());
+    const auto [lo, hi] = std::minmax_element(s, s + clip.size() / 2);
+    EXPECT_GT(std::max<int>(-*lo, *hi), 16000) << "too quiet";
+    EXPECT_LT(*hi, 32767) << "clipped";
+    EXPECT_GT(*lo, -32768) << "clipped";
+  }
+}
+
+TEST(SoundBank, ObsoleteKanaShareTheRecordingsOfTheirModernSounds) {
+  const SoundBank bank = SoundBank::load(kSourceFormat);
+  EXPECT_EQ(*bank.clip("145"), *bank.clip("102"));  // ゐ as い
+  EXPECT_EQ(*bank.clip("146"), *bank.clip("104"));  // ゑ as え
+  EXPECT_NE(*bank.clip("101"), *bank.clip("102"));
+}
+
+// Runs the real player on SDL's disk driver and returns everything the device was given.
+class DiskOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::temp_directory_path() /
+            ("tessel-sound-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  Bytes output(SoundPlayer& player) {
+    player.close();
+    std::ifstream in(path_, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Where `clip` occurs whole in `out`, or npos.
+  static std::size_t find(const Bytes& out, const Bytes& clip) {
+    auto it = std::search(out.begin(), out.end(), clip.begin(), clip.end());
+    return it == out.end() ? std::string::npos : static_cast<std::size_t>(it - out.begin());
+  }
+  static bool silent(const Bytes& out, std::size_t from, std::size_t to) {
+    return std::all_of(out.begin() + from, out.begin() + to, [](auto b) { return b == 0; });
+  }
+
+  std::filesystem::path path_;
+};
+
+TEST_F(DiskOutput, ASecondRequestCutsTheFirstOff) {
+  SoundPlayer player;
+  ASSERT_TRUE(player.hasDevice());
+  const Bytes& first = *player.bank().clip("101");
+  const Bytes& second = *player.bank().clip("106");
+  player.PlayWave("101");
+  std::this_thread::sleep_for(120ms);
+  player.PlayWave("106");
+  std::this_thread::sleep_for(900ms);
+  const Bytes out = output(player);
+
+  const std::size_t at = find(out, second);
+  ASSERT_NE(at, std::string::npos) << "the second recording was not played whole";
+  EXPECT_TRUE(silent(out, at + second.size(), out.size())) << "something played after it";
+  // Before it: silence, then a beginning of the first recording that stops short of its end.
+  const Bytes firstOpening(first.begin(), first.begin() + 256);
+  const std::size_t begun = find(out, firstOpening);
+  ASSERT_LT(begun, at) << "the first recording never started";
+  EXPECT_TRUE(silent(out, 0, begun));
+  const std::size_t played = at - begun;
+  EXPECT_LT(played, first.size()) << "the first recording was not cut off";
+  EXPECT_TRUE(std::equal(out.begin() + begun, out.begin() + at, first.begin()));
+}
+
+TEST_F(DiskOutput, KanaWithASharedSoundPlayTheSameSamples) {
+  SoundPlayer player;
+  ASSERT_TRUE(player.hasDevice());
+  player.PlayWave("145");
+  std::this_thread::sleep_for(900ms);
+  const Bytes out = output(player);
+  EXPECT_NE(find(out, *player.bank().clip("102")), std::string::npos);
+}
+
+TEST_F(DiskOutput, UnknownKeysAreSilentAndReturn) {
+  SoundPlayer player;
+  ASSERT_TRUE(player.hasDevice());
+  for (const char* key : {"100", "149", "", "1-3", "abc", "99999"}) player.PlayWave(key);
+  std::this_thread::sleep_for(150ms);
+  const Bytes out = output(player);
+  ASSERT_FALSE(out.empty()) << "the device produced no buffers at all";
+  EXPECT_TRUE(silent(out, 0, out.size()));
+}
+
+TEST(NoAudioDevice, StaysSilentWithOneLineOnStderr) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  ::testing::internal::CaptureStderr();
+  {
+    SoundPlayer player;
+    EXPECT_FALSE(player.hasDevice());
+    player.PlayWave("101");  // must simply return
+    player.PlayWave("999");
+  }
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("no audio output"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace tessel

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian package that building, running and testing Tessel needs.
+# Safe to run again: it only installs what is missing. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run: Qt's X11/Wayland/offscreen platforms, SVG rendering, a font with Chinese glyphs
+  qt6-qpa-plugins qt6-wayland libqt6svg6 fonts-wqy-microhei
+  # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks
+  xvfb xauth xdotool x11-utils imagemagick desktop-file-utils appstream
+  # code style
+  clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,46 @@
+// The fixed layout of the main window: every control, in creation order (later ones stack on top).
+// Positions are twips relative to the client area, or to the inside of the named container.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "window/controls.h"
+
+namespace tessel {
+
+enum class ControlKind { PictureBox, CommandButton, Timer, ImageList, Cell, Image, Label };
+
+struct ControlSpec {
+  std::string_view name;  // "Command3", "Image1", "imgRight", …
+  ControlKind kind;
+  std::int16_t index = 0;  // cells only
+  int left = 0, top = 0, width = 0, height = 0;
+  std::string_view container = {};  // empty: the window itself
+  std::u16string_view caption = {};
+  int tabIndex = -1;              // -1: not in the tab order
+  std::string_view picture = {};  // Qt resource path of the artwork
+};
+
+inline constexpr int kClientWidth = 9480;  // twips: 632 x 490 logical pixels
+inline constexpr int kClientHeight = 7350;
+inline constexpr int kTimerInterval = 1000;  // ms
+inline constexpr Rgb kLabelRestColor{128, 0, 0};
+inline constexpr Rgb kLabelHoverColor{0, 0, 255};
+
+inline constexpr std::u16string_view kWindowCaption = u"Morlen日语五十音";
+inline constexpr std::u16string_view kAutoReadOffCaption = u"自动朗读";
+inline constexpr std::u16string_view kAutoReadOnCaption = u"随指随读";
+inline constexpr std::string_view kChartPicture = ":/artwork/chart.svg";
+inline constexpr std::string_view kHandCursorPicture = ":/artwork/hand_cursor.svg";
+inline constexpr std::string_view kIconPicture = ":/artwork/icon.svg";
+
+// All controls of the window in creation order.
+std::span<const ControlSpec> windowLayout();
+
+// The control named `name` (the first, for the cell array), or nullptr.
+const ControlSpec* findControl(std::string_view name);
+
+}  // namespace tessel
