@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "chart/auto_read.h"
 #include "chart/cell_activation.h"
+#include "credits/credits.h"
 #include "sound/sound_port.h"
 #include "window/control_model.h"
 
@@ -33,12 +35,26 @@ class RecordingSound : public SoundPort {
   ControlModel& model_;
 };
 
-// A loaded window with no display: the model, a sound recorder and the chart handlers.
+class RecordingMail : public MailLink {
+ public:
+  void open(const std::string& url) override { urls.push_back(url); }
+  std::vector<std::string> urls;
+};
+
+// A loaded window with no display: the model, recorders for sound and mail, and every handler.
 struct LoadedChart {
   ControlModel model;
   RecordingSound sound{model};
+  RecordingMail mail;
   CellActivation chart{model, sound};
+  AutoRead autoRead{model, chart};
+  Credits credits{model, mail};
   LoadedChart() { chart.Form_Load(); }
+
+  // What the window's timer does once an interval has passed: tick only while enabled.
+  void intervalPasses() {
+    if (model.timer1().enabled()) autoRead.Timer1_Timer();
+  }
 };
 
 }  // namespace tessel::testing

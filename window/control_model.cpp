@@ -19,7 +19,7 @@ ModelImage* ControlModel::image1(std::int16_t index) {
 }
 
 Picture ControlModel::imageList1(int n) const {
-  return n == 1 ? Picture{std::string(kHandCursorPicture)} : Picture{};
+  return imageListPicture(n);
 }
 
 }  // namespace tessel

@@ -112,6 +112,10 @@ std::vector<ControlSpec> buildLayout() {
 
 }  // namespace
 
+Picture imageListPicture(int n) {
+  return n == 1 ? Picture{std::string(kHandCursorPicture)} : Picture{};
+}
+
 std::span<const ControlSpec> windowLayout() {
   static const std::vector<ControlSpec> layout = buildLayout();
   return layout;

@@ -1,0 +1,137 @@
+#include "window/frm_tessel.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "window/layout.h"
+#include "window/svg_picture.h"
+
+namespace tessel {
+namespace {
+
+constexpr QSize kChartSize(462, 492);  // two rows taller than the client area: cut off below
+
+QString qstr(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+QString qstr(std::u16string_view s) {
+  return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram)
+    : chart_(*this, sound),
+      autoRead_(*this, chart_),
+      credits_(*this, mail),
+      endProgram_(std::move(endProgram)) {
+  setWindowTitle(qstr(kWindowCaption));
+  setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+  setMouseTracking(true);
+  createControls();
+  connectEvents();
+  chart_.Form_Load();  // before the first paint: the markers never show their stored places
+}
+
+void frmTessel::createControls() {
+  std::map<std::string_view, QWidget*> containers;
+  for (const ControlSpec& spec : windowLayout()) {
+    QWidget* parent = spec.container.empty() ? this : containers.at(spec.container);
+    const auto left = static_cast<float>(spec.left), top = static_cast<float>(spec.top);
+    switch (spec.kind) {
+      case ControlKind::PictureBox: {
+        auto* box = new PictureBox(parent);
+        box->setGeometry(toPixels(left), toPixels(top), toPixels(static_cast<float>(spec.width)),
+                         toPixels(static_cast<float>(spec.height)));
+        containers[spec.name] = box;
+        break;
+      }
+      case ControlKind::CommandButton: {
+        auto* button = new ButtonWidget(parent, qstr(spec.caption));
+        // Placed inside the container's frame, as the layout's positions are.
+        const QPoint inside = static_cast<QFrame*>(parent)->contentsRect().topLeft();
+        button->setGeometry(inside.x() + toPixels(left), inside.y() + toPixels(top),
+                            toPixels(static_cast<float>(spec.width)),
+                            toPixels(static_cast<float>(spec.height)));
+        (spec.name == "Command1"   ? command1_
+         : spec.name == "Command2" ? command2_
+                                   : command3_) = button;
+        break;
+      }
+      case ControlKind::Timer:
+        timer1_ = new TimerWidget(this, kTimerInterval);
+        break;
+      case ControlKind::ImageList:
+        break;  // holds no widget: imageList1() hands out its picture
+      case ControlKind::Cell:
+        cells_[spec.index] = new ImageWidget(parent, left, top, spec.width, spec.height, {});
+        break;
+      case ControlKind::Image: {
+        auto* image =
+            new ImageWidget(parent, left, top, spec.width, spec.height, qstr(spec.picture));
+        (spec.name == "imgRight" ? imgRight_ : spec.name == "imgTop" ? imgTop_ : image50_) = image;
+        break;
+      }
+      case ControlKind::Label:
+        label1_ = new LabelWidget(parent, qstr(spec.caption));
+        label1_->setGeometry(toPixels(left), toPixels(top),
+                             toPixels(static_cast<float>(spec.width)),
+                             toPixels(static_cast<float>(spec.height)));
+        break;
+    }
+  }
+  // Focus moves Close → About → Auto-read; the frames and the label never take it.
+  setTabOrder(command1_, command2_);
+  setTabOrder(command2_, command3_);
+  command1_->setFocus();
+}
+
+void frmTessel::connectEvents() {
+  for (auto [index, cell] : cells_) {
+    const std::int16_t i = index;
+    connect(cell, &ImageWidget::clicked, this, [this, i] { chart_.Image1_Click(i); });
+    connect(cell, &ImageWidget::mouseDown, this,
+            [this, i](PointerArgs a) { chart_.Image1_MouseDown(i, a.button, a.shift, a.x, a.y); });
+    connect(cell, &ImageWidget::mouseUp, this,
+            [this, i](PointerArgs a) { chart_.Image1_MouseUp(i, a.button, a.shift, a.x, a.y); });
+    connect(cell, &ImageWidget::mouseMove, this,
+            [this, i](PointerArgs a) { chart_.Image1_MouseMove(i, a.button, a.shift, a.x, a.y); });
+  }
+  connect(command3_, &QPushButton::clicked, this, [this] { autoRead_.Command3_Click(); });
+  connect(timer1_, &QTimer::timeout, this, [this] { autoRead_.Timer1_Timer(); });
+  connect(command2_, &QPushButton::clicked, this, [this] { credits_.Command2_Click(); });
+  connect(command1_, &QPushButton::clicked, this, [this] { credits_.Command1_Click(); });
+  connect(label1_, &LabelWidget::clicked, this, [this] { credits_.Label1_Click(); });
+  connect(label1_, &LabelWidget::mouseMoved, this, [this] { credits_.Label1_MouseMove(); });
+}
+
+void frmTessel::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  credits_.Form_MouseMove();
+}
+
+void frmTessel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  painter.drawPixmap(0, 0, svgPixmap(qstr(kChartPicture), kChartSize, devicePixelRatioF()));
+}
+
+ImageWidget* frmTessel::image1(std::int16_t index) {
+  auto it = cells_.find(index);
+  return it == cells_.end() ? nullptr : it->second;
+}
+
+Picture frmTessel::imageList1(int n) const {
+  return imageListPicture(n);
+}
+
+void frmTessel::end() {
+  if (endProgram_) {
+    endProgram_();
+  } else {
+    QCoreApplication::exit(0);
+  }
+}
+
+}  // namespace tessel

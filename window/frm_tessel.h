@@ -1,0 +1,64 @@
+// frmTessel, the program's one window.
+//
+// Data flow: Qt delivers an event to a control widget (qt_controls), the connect block in the
+// constructor turns it into the handler call named after the control and event (Image1_Click(6),
+// Command3_Click(), Timer1_Timer() …), and the handler changes controls back through the Controls
+// interface that this window implements. Geometry comes from the layout table; behaviour lives in
+// the handlers, never here.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+
+#include "chart/auto_read.h"
+#include "chart/cell_activation.h"
+#include "credits/credits.h"
+#include "window/controls.h"
+#include "window/qt_controls.h"
+
+namespace tessel {
+
+class frmTessel : public QWidget, public Controls {
+  Q_OBJECT
+ public:
+  // `endProgram` is what the close button finally does; the default leaves the event loop with
+  // status 0.
+  frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram = {});
+
+  // Controls
+  ImageWidget* image1(std::int16_t index) override;
+  ImageWidget& imgRight() override { return *imgRight_; }
+  ImageWidget& imgTop() override { return *imgTop_; }
+  LabelWidget& label1() override { return *label1_; }
+  ButtonWidget& command1() override { return *command1_; }
+  ButtonWidget& command2() override { return *command2_; }
+  ButtonWidget& command3() override { return *command3_; }
+  TimerWidget& timer1() override { return *timer1_; }
+  Picture imageList1(int n) const override;
+  void end() override;
+
+  ImageWidget& image50() { return *image50_; }
+  const CellActivation& chart() const { return chart_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void createControls();
+  void connectEvents();
+
+  std::map<std::int16_t, ImageWidget*> cells_;
+  ImageWidget *imgRight_ = nullptr, *imgTop_ = nullptr, *image50_ = nullptr;
+  LabelWidget* label1_ = nullptr;
+  ButtonWidget *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr;
+  TimerWidget* timer1_ = nullptr;
+
+  CellActivation chart_;
+  AutoRead autoRead_;
+  Credits credits_;
+  std::function<void()> endProgram_;
+};
+
+}  // namespace tessel

@@ -1,0 +1,216 @@
+#include "window/qt_controls.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleHints>
+#include <cmath>
+
+#include "window/layout.h"
+#include "window/svg_picture.h"
+
+namespace tessel {
+namespace {
+
+PointerArgs pointerArgs(const QMouseEvent& event) {
+  // Masks as the handlers know them: buttons 1 left, 2 right, 4 middle; shift 1, ctrl 2, alt 4.
+  const auto mask = [](bool on, int bit) { return static_cast<std::int16_t>(on ? bit : 0); };
+  const Qt::MouseButtons b = event.buttons() | event.button();
+  const Qt::KeyboardModifiers m = event.modifiers();
+  const QPointF p = event.position();
+  return {
+      static_cast<std::int16_t>(mask(b & Qt::LeftButton, 1) | mask(b & Qt::RightButton, 2) |
+                                mask(b & Qt::MiddleButton, 4)),
+      static_cast<std::int16_t>(mask(m & Qt::ShiftModifier, 1) | mask(m & Qt::ControlModifier, 2) |
+                                mask(m & Qt::AltModifier, 4)),
+      static_cast<float>(p.x() * kTwipsPerPixelF), static_cast<float>(p.y() * kTwipsPerPixelF)};
+}
+
+}  // namespace
+
+int toPixels(float twips) {
+  return static_cast<int>(std::lround(twips / kTwipsPerPixelF));
+}
+
+QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
+  return svgCursor(QString::fromStdString(picture.resource), kHandHotSpot,
+                   shownOn.devicePixelRatioF());
+}
+
+// --- ImageWidget ----------------------------------------------------------------------------
+
+ImageWidget::ImageWidget(QWidget* parent, float left, float top, int width, int height,
+                         QString picture)
+    : QWidget(parent), left_(left), top_(top), picture_(std::move(picture)) {
+  setGeometry(toPixels(left), toPixels(top), toPixels(static_cast<float>(width)),
+              toPixels(static_cast<float>(height)));
+  setMouseTracking(true);
+  setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void ImageWidget::move(float left, float top) {
+  left_ = left;
+  top_ = top;
+  QWidget::move(toPixels(left), toPixels(top));
+}
+
+void ImageWidget::setBorderStyle(int style) {
+  if (style == borderStyle_) return;
+  borderStyle_ = style;
+  update();
+}
+
+void ImageWidget::setMouseIcon(const Picture& picture) {
+  mouseIcon_ = picture;
+  updateCursor();
+}
+
+void ImageWidget::setMousePointer(int pointer) {
+  mousePointer_ = pointer;
+  updateCursor();
+}
+
+void ImageWidget::updateCursor() {
+  if (mousePointer_ == kPointerCustom && !mouseIcon_.resource.empty()) {
+    setCursor(cursorFor(mouseIcon_, *this));
+  } else {
+    unsetCursor();
+  }
+}
+
+void ImageWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!picture_.isEmpty()) {
+    painter.drawPixmap(0, 0, svgPixmap(picture_, size(), devicePixelRatioF()));
+  }
+  if (borderStyle_ == kBorderSingle) {
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+bool ImageWidget::isSecondPressOfDoubleClick(const QMouseEvent& event) {
+  const QStyleHints* hints = QGuiApplication::styleHints();
+  const bool quick =
+      event.timestamp() - lastPressTime_ < static_cast<ulong>(hints->mouseDoubleClickInterval());
+  const bool near = (event.position().toPoint() - lastPressPos_).manhattanLength() <=
+                    hints->mouseDoubleClickDistance();
+  const bool isDouble = lastPressButton_ == event.button() && quick && near;
+  // A third press starts afresh, as the platform counts clicks in pairs.
+  lastPressButton_ = isDouble ? Qt::NoButton : event.button();
+  lastPressTime_ = event.timestamp();
+  lastPressPos_ = event.position().toPoint();
+  return isDouble;
+}
+
+void ImageWidget::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  pressIsDouble_ = isSecondPressOfDoubleClick(*event);
+  if (!pressIsDouble_) emit mouseDown(pointerArgs(*event));
+}
+
+void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Qt may announce the second press of a double click only as this event; either way it is
+  // neither a press nor a click for the handlers.
+  event->accept();
+  if (!pressIsDouble_) {
+    pressIsDouble_ = true;
+    lastPressButton_ = Qt::NoButton;
+  }
+}
+
+void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  emit mouseUp(pointerArgs(*event));
+  const bool click = !pressIsDouble_ && event->button() == Qt::LeftButton &&
+                     rect().contains(event->position().toPoint());
+  pressIsDouble_ = false;
+  if (click) emit clicked();
+}
+
+void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  emit mouseMove(pointerArgs(*event));
+}
+
+// --- LabelWidget ----------------------------------------------------------------------------
+
+LabelWidget::LabelWidget(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
+  setWordWrap(true);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_NoMousePropagation);
+  setForeColor(kLabelRestColor);
+}
+
+void LabelWidget::setForeColor(Rgb color) {
+  color_ = color;
+  QPalette p = palette();
+  p.setColor(QPalette::WindowText, QColor(color.red, color.green, color.blue));
+  setPalette(p);
+}
+
+void LabelWidget::setMouseIcon(const Picture& picture) {
+  mouseIcon_ = picture;
+  updateCursor();
+}
+
+void LabelWidget::setMousePointer(int pointer) {
+  mousePointer_ = pointer;
+  updateCursor();
+}
+
+void LabelWidget::updateCursor() {
+  if (mousePointer_ == kPointerCustom && !mouseIcon_.resource.empty()) {
+    setCursor(cursorFor(mouseIcon_, *this));
+  } else {
+    unsetCursor();
+  }
+}
+
+void LabelWidget::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+}
+
+void LabelWidget::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    emit clicked();
+  }
+}
+
+void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  emit mouseMoved();
+}
+
+// --- ButtonWidget, PictureBox, TimerWidget ----------------------------------------------------
+
+ButtonWidget::ButtonWidget(QWidget* parent, const QString& caption) : QPushButton(caption, parent) {
+  setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void ButtonWidget::setCaption(const std::u16string& caption) {
+  setText(QString::fromStdU16String(caption));
+}
+
+PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
+  setFrameStyle(QFrame::WinPanel | QFrame::Sunken);  // two pixels, sunken
+  setFocusPolicy(Qt::NoFocus);
+  setAttribute(Qt::WA_NoMousePropagation);
+}
+
+TimerWidget::TimerWidget(QObject* parent, int intervalMs) : QTimer(parent) {
+  setInterval(intervalMs);
+  setTimerType(Qt::PreciseTimer);
+}
+
+void TimerWidget::setEnabled(bool enabled) {
+  if (enabled) {
+    start();  // a fresh interval
+  } else {
+    stop();
+  }
+}
+
+}  // namespace tessel

@@ -1,0 +1,124 @@
+// The controls of the real window: Qt widgets that carry out the control interface the handlers
+// use, and report pointer events in the shape the handlers expect.
+//
+// Every control keeps the pointer events over its area to itself (no propagation to the window),
+// so the window's own pointer-move handler runs only over bare background.
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "window/controls.h"
+
+namespace tessel {
+
+// Twips to logical pixels, rounded to nearest.
+int toPixels(float twips);
+
+// Pointer arguments as the handlers take them: button and shift masks, position in twips.
+struct PointerArgs {
+  std::int16_t button = 0, shift = 0;
+  float x = 0, y = 0;
+};
+
+// An image control: a rectangle showing its picture unscaled, or nothing (the kana cells).
+class ImageWidget : public QWidget, public ImageControl {
+  Q_OBJECT
+ public:
+  ImageWidget(QWidget* parent, float left, float top, int width, int height, QString picture);
+
+  float left() const override { return left_; }
+  float top() const override { return top_; }
+  void move(float left, float top) override;
+  void setBorderStyle(int style) override;
+  void setMouseIcon(const Picture& picture) override;
+  void setMousePointer(int pointer) override;
+  int borderStyle() const { return borderStyle_; }
+
+ signals:
+  void mouseDown(PointerArgs args);
+  void mouseUp(PointerArgs args);
+  void mouseMove(PointerArgs args);
+  void clicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  bool isSecondPressOfDoubleClick(const QMouseEvent& event);
+  void updateCursor();
+
+  float left_, top_;
+  QString picture_;
+  int borderStyle_ = kBorderNone;
+  Picture mouseIcon_;
+  int mousePointer_ = kPointerDefault;
+  // Double-click detection: the second press of a double click raises neither press nor click.
+  bool pressIsDouble_ = false;
+  ulong lastPressTime_ = 0;
+  QPoint lastPressPos_;
+  Qt::MouseButton lastPressButton_ = Qt::NoButton;
+};
+
+class LabelWidget : public QLabel, public LabelControl {
+  Q_OBJECT
+ public:
+  LabelWidget(QWidget* parent, const QString& caption);
+
+  bool visible() const override { return isVisible() || !isHidden(); }
+  void setVisible(bool visible) override { QLabel::setVisible(visible); }
+  void setForeColor(Rgb color) override;
+  void setMouseIcon(const Picture& picture) override;
+  void setMousePointer(int pointer) override;
+  Rgb foreColor() const { return color_; }
+
+ signals:
+  void clicked();
+  void mouseMoved();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void updateCursor();
+
+  Rgb color_;
+  Picture mouseIcon_;
+  int mousePointer_ = kPointerDefault;
+};
+
+class ButtonWidget : public QPushButton, public ButtonControl {
+  Q_OBJECT
+ public:
+  ButtonWidget(QWidget* parent, const QString& caption);
+  std::u16string caption() const override { return text().toStdU16String(); }
+  void setCaption(const std::u16string& caption) override;
+};
+
+// The sunken two-pixel frame around each button.
+class PictureBox : public QFrame {
+  Q_OBJECT
+ public:
+  explicit PictureBox(QWidget* parent);
+};
+
+class TimerWidget : public QTimer, public TimerControl {
+  Q_OBJECT
+ public:
+  TimerWidget(QObject* parent, int intervalMs);
+  void setEnabled(bool enabled) override;
+};
+
+// The hand cursor's hot spot: the tip of the pointing finger.
+QCursor cursorFor(const Picture& picture, const QWidget& shownOn);
+
+}  // namespace tessel
