@@ -17,10 +17,11 @@ struct KanaCell {
   std::int16_t index;  // 1..48 or 101..148
   int position;        // chart position 1..48, shared by a kana and its katakana partner
   Script script;
-  int column;             // 1 (rightmost) .. 11
-  int row;                // 1 (top) .. 5
-  std::string_view kana;  // UTF-8
-  int left;               // twips, relative to the window's client area
+  int column;               // 1 (rightmost) .. 11
+  int row;                  // 1 (top) .. 5
+  std::string_view kana;    // UTF-8
+  std::string_view romaji;  // Hepburn
+  int left;                 // twips, relative to the window's client area
   int top;
 };
 

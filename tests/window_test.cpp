@@ -1,6 +1,7 @@
 // The real frmTessel: geometry, captions, tab order and how Qt's pointer events reach the handlers.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 #include "credits/credits.h"
 #include "window/frm_tessel.h"
 #include "window/layout.h"
+#include "window/svg_picture.h"
 
 namespace tessel {
 namespace {
@@ -100,6 +102,18 @@ TEST_F(Window, CaptionsTabOrderAndCreditColour) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), order[i]) << "tab " << i;
   }
+}
+
+TEST_F(Window, PaintsTheChartUnscaledAtTheTopLeftOnWhite) {
+  const QImage shown = window.grab().toImage();
+  const QImage chart = svgPixmap(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0)
+                           .toImage();
+  for (QPoint p : {QPoint(49, 100), QPoint(48, 300), QPoint(461, 200), QPoint(5, 5),
+                   QPoint(230, 20), QPoint(100, 489)}) {
+    EXPECT_EQ(shown.pixelColor(p), chart.pixelColor(p)) << p.x() << ", " << p.y();
+  }
+  EXPECT_EQ(shown.pixelColor(600, 20), QColor(Qt::white));
+  EXPECT_EQ(shown.pixelColor(470, 300), QColor(Qt::white));
 }
 
 TEST_F(Window, LaterControlsStackOnTop) {
@@ -215,6 +229,30 @@ TEST_F(Window, AutoReadTicksOnceASecondOnTheRealTimer) {
   QTest::mouseClick(&window.command3(), Qt::LeftButton);
   EXPECT_FALSE(window.timer1().isActive());
   EXPECT_EQ(window.command3().text(), QString::fromUtf16(u"自动朗读"));
+}
+
+TEST_F(Window, AssistiveTechnologyHearsEveryKanaAndCaption) {
+  for (const KanaCell& cell : allCells()) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window.image1(cell.index));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Button) << cell.index;
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(),
+              std::string(cell.kana) + " " + std::string(cell.romaji));
+  }
+  const QString expected[] = {QString::fromUtf16(u"关闭窗口"), QString::fromUtf16(u"关    于"),
+                              QString::fromUtf16(u"自动朗读"),
+                              QString::fromUtf16(u"Morlen制作联系作者  ")};
+  const QWidget* widgets[] = {&window.command1(), &window.command2(), &window.command3(),
+                              &window.label1()};
+  for (int i = 0; i < 4; ++i) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widgets[i]));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), expected[i]);
+  }
+  // The press action speaks the kana, as a click does.
+  QAccessibleInterface* ka = QAccessible::queryAccessibleInterface(window.image1(6));
+  ka->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(sound.keys, std::vector<std::string>{"106"});
 }
 
 }  // namespace

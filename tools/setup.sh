@@ -16,6 +16,11 @@ packages=(
   clang-format
 )
 
+# Only for remaking the committed assets (tools/make_sounds.sh, tools/make_chart.py).
+if [ "${1:-}" = "--tools" ]; then
+  packages+=(espeak-ng sox python3-fonttools fonts-kanjistrokeorders fonts-dejavu-core)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

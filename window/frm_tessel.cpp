@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "chart/kana_cells.h"
 #include "window/layout.h"
 #include "window/svg_picture.h"
 
@@ -64,9 +65,13 @@ void frmTessel::createControls() {
         break;
       case ControlKind::ImageList:
         break;  // holds no widget: imageList1() hands out its picture
-      case ControlKind::Cell:
-        cells_[spec.index] = new ImageWidget(parent, left, top, spec.width, spec.height, {});
+      case ControlKind::Cell: {
+        auto* cell = new ImageWidget(parent, left, top, spec.width, spec.height, {});
+        const KanaCell& kana = *findCell(spec.index);
+        makeAccessibleCell(*cell, qstr(kana.kana) + QLatin1Char(' ') + qstr(kana.romaji));
+        cells_[spec.index] = cell;
         break;
+      }
       case ControlKind::Image: {
         auto* image =
             new ImageWidget(parent, left, top, spec.width, spec.height, qstr(spec.picture));

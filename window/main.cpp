@@ -1,17 +1,48 @@
 // Tessel: a kana chart that speaks. One window; every kana on it is a click target.
 #include <QApplication>
 #include <QIcon>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
 
 #include "sound/sound_player.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
 #include "window/layout.h"
 
+namespace {
+
+// Qt reports a missing display as several warnings and then aborts. While the application object
+// is being made, hold its messages back; if it cannot start, say so in one line and exit cleanly.
+QStringList heldMessages;
+QtMessageHandler previousHandler = nullptr;
+
+void holdStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr,
+                 "tessel: cannot open a window: no usable display (is DISPLAY or "
+                 "WAYLAND_DISPLAY set to a running desktop?)\n");
+    std::_Exit(EXIT_FAILURE);
+  }
+  (void)context;
+  heldMessages.append(text);
+}
+
+void releaseStartupMessages() {
+  qInstallMessageHandler(previousHandler);
+  for (const QString& text : std::as_const(heldMessages)) qWarning("%s", qUtf8Printable(text));
+  heldMessages.clear();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("prjTessel"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
   QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
+  previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);
+  releaseStartupMessages();
   QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
 
   tessel::SoundPlayer sound;  // the one audio device, opened before the window shows

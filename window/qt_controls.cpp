@@ -1,5 +1,6 @@
 #include "window/qt_controls.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,6 +36,37 @@ int toPixels(float twips) {
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
   return svgCursor(QString::fromStdString(picture.resource), kHandHotSpot,
                    shownOn.devicePixelRatioF());
+}
+
+// --- Accessibility of the kana cells ---------------------------------------------------------
+
+namespace {
+
+constexpr const char* kCellProperty = "tesselKanaCell";
+
+class AccessibleCell : public QAccessibleWidget {
+ public:
+  explicit AccessibleCell(ImageWidget* cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction()) emit static_cast<ImageWidget*>(widget())->clicked();
+  }
+};
+
+QAccessibleInterface* accessibleCellFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("tessel::ImageWidget") && object->property(kCellProperty).toBool()) {
+    return new AccessibleCell(static_cast<ImageWidget*>(object));
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void makeAccessibleCell(ImageWidget& cell, const QString& name) {
+  static const bool installed = (QAccessible::installFactory(&accessibleCellFactory), true);
+  (void)installed;
+  cell.setProperty(kCellProperty, true);
+  cell.setAccessibleName(name);
 }
 
 // --- ImageWidget ----------------------------------------------------------------------------

@@ -118,7 +118,10 @@ class TimerWidget : public QTimer, public TimerControl {
   void setEnabled(bool enabled) override;
 };
 
-// The hand cursor's hot spot: the tip of the pointing finger.
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn);
+
+// Makes `cell` known to assistive technology as a button named after its kana ("か ka") whose
+// press action is a click.
+void makeAccessibleCell(ImageWidget& cell, const QString& name);
 
 }  // namespace tessel

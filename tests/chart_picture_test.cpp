@@ -1,0 +1,101 @@
+// The chart picture as the window paints it: grid lines where the cells expect them, every kana's
+// ink inside its own cell, and vector rendering at the screen's pixel ratio.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "chart/kana_cells.h"
+#include "window/layout.h"
+#include "window/svg_picture.h"
+
+namespace tessel {
+namespace {
+
+const QColor kBlack(0, 0, 0), kGrey(128, 128, 128), kWhite(255, 255, 255);
+const QColor kEdge(212, 208, 200), kBackground(244, 250, 255);
+
+QImage chartAt(qreal dpr) {
+  return svgPixmap(QString::fromUtf8(kChartPicture.data()), QSize(462, 492), dpr).toImage();
+}
+
+bool isNavy(QColor c) {
+  return c.red() < 100 && c.green() < 100 && c.blue() > 90;
+}
+bool isRed(QColor c) {
+  return c.red() > 180 && c.green() < 110 && c.blue() < 110;
+}
+
+struct PixelCase {
+  int x, y;
+  QColor colour;
+};
+
+TEST(ChartPicture, GridLinesAndEdgesLieOnTheirPixels) {
+  const QImage chart = chartAt(1.0);
+  ASSERT_EQ(chart.size(), QSize(462, 492));
+  std::vector<PixelCase> cases{{461, 100, kEdge},
+                               {100, 491, kEdge},
+                               {5, 5, kBackground},
+                               {455, 300, kBackground},
+                               {30, 60, kBackground}};
+  // Upper grid: the black pixel of each column pair, then its partner.
+  for (int x : {9, 49, 88, 129, 168, 209, 248, 289, 328, 369, 408, 448})
+    cases.push_back({x, 100, kBlack});
+  for (int x : {48, 89, 128, 169, 208, 249, 288, 329, 368, 409}) cases.push_back({x, 100, kGrey});
+  // Lower grid: the other pixel of each pair is the black one.
+  for (int x : {9, 48, 89, 128, 169, 208, 249, 288, 329, 368, 409, 448})
+    cases.push_back({x, 340, kBlack});
+  for (int x : {49, 88, 129, 168, 209, 248, 289, 328, 369, 408}) cases.push_back({x, 340, kGrey});
+  // Rows, sampled between two columns.
+  for (int y : {38, 237, 278, 477}) cases.push_back({30, y, kBlack});
+  for (int y : {77, 117, 157, 197, 317, 357, 397, 437}) cases.push_back({30, y, kGrey});
+  for (int y : {78, 118, 158, 198, 318, 358, 398, 438}) cases.push_back({30, y, kWhite});
+  for (const PixelCase& c : cases) {
+    EXPECT_EQ(chart.pixelColor(c.x, c.y), c.colour) << "pixel (" << c.x << ", " << c.y << ")";
+  }
+}
+
+TEST(ChartPicture, EveryKanaIsInkedInsideItsOwnCellWithRedStrokeNumbers) {
+  const QImage chart = chartAt(1.0);
+  std::vector<QRect> inkAreas{QRect(205, 12, 45, 16), QRect(205, 252, 45, 16)};  // headings
+  for (const KanaCell& cell : allCells()) {
+    const QRect box(cell.left / kTwipsPerPixel, cell.top / kTwipsPerPixel, 41, 41);
+    inkAreas.push_back(box);
+    int navy = 0, red = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+      for (int x = box.left(); x <= box.right(); ++x) {
+        navy += isNavy(chart.pixelColor(x, y));
+        red += isRed(chart.pixelColor(x, y));
+      }
+    }
+    EXPECT_GT(navy, 30) << "cell " << cell.index << " shows no kana (" << navy << ")";
+    EXPECT_GT(red, 4) << "cell " << cell.index << " shows no stroke numbers";
+  }
+  int stray = 0;
+  for (int y = 0; y < chart.height(); ++y) {
+    for (int x = 0; x < chart.width(); ++x) {
+      const QColor c = chart.pixelColor(x, y);
+      if (!isNavy(c) && !isRed(c)) continue;
+      bool inside = false;
+      for (const QRect& r : inkAreas) inside = inside || r.contains(x, y);
+      if (!inside && ++stray < 5) ADD_FAILURE() << "ink outside every cell at " << x << ", " << y;
+    }
+  }
+  EXPECT_EQ(stray, 0);
+}
+
+TEST(ChartPicture, IsRenderedAtDeviceResolutionNotScaledUp) {
+  const QPixmap sharp = svgPixmap(QString::fromUtf8(kChartPicture.data()), QSize(462, 492), 2.0);
+  EXPECT_EQ(sharp.size(), QSize(924, 984));
+  EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+  const QImage image = sharp.toImage();
+  // The one-pixel black line at x 49 becomes exactly two device columns, with crisp neighbours.
+  EXPECT_EQ(image.pixelColor(97, 200), kGrey);
+  EXPECT_EQ(image.pixelColor(98, 200), kBlack);
+  EXPECT_EQ(image.pixelColor(99, 200), kBlack);
+  EXPECT_NE(image.pixelColor(100, 200), kBlack);
+  EXPECT_EQ(image.pixelColor(100, 200), kBackground);
+}
+
+}  // namespace
+}  // namespace tessel
