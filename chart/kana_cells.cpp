@@ -68,8 +68,10 @@ constexpr KanaCell makeCell(int position, Script script) {
   return cell;
 }
 
-constexpr std::array<KanaCell, 2 * kKanaPositions> buildCells() {
-  std::array<KanaCell, 2 * kKanaPositions> cells{};
+constexpr std::size_t kCellCount = std::size_t{2} * kKanaPositions;  // both scripts
+
+constexpr std::array<KanaCell, kCellCount> buildCells() {
+  std::array<KanaCell, kCellCount> cells{};
   for (int n = 1; n <= kKanaPositions; ++n) {
     cells[n - 1] = makeCell(n, Script::Hiragana);
     cells[kKanaPositions + n - 1] = makeCell(n, Script::Katakana);

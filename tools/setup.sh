@@ -13,7 +13,7 @@ packages=(
   # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks
   xvfb xauth xdotool x11-utils imagemagick desktop-file-utils appstream
   # code style
-  clang-format
+  clang-format clang-tidy git
 )
 
 # Only for remaking the committed assets (tools/make_sounds.sh, tools/make_chart.py).

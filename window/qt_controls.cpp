@@ -54,7 +54,8 @@ class AccessibleCell : public QAccessibleWidget {
 };
 
 QAccessibleInterface* accessibleCellFactory(const QString& className, QObject* object) {
-  if (className == QLatin1String("tessel::ImageWidget") && object->property(kCellProperty).toBool()) {
+  if (className == QLatin1String("tessel::ImageWidget") &&
+      object->property(kCellProperty).toBool()) {
     return new AccessibleCell(static_cast<ImageWidget*>(object));
   }
   return nullptr;
