@@ -45,6 +45,8 @@ void SoundPlayer::close() {
   SDL_CloseAudioDevice(device_);
   device_ = 0;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // Let SDL drop what it set up on the side (its session-bus connection) once nothing uses it.
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
 void SoundPlayer::PlayWave(const std::string& Name) {

@@ -106,8 +106,8 @@ TEST_F(Window, CaptionsTabOrderAndCreditColour) {
 
 TEST_F(Window, PaintsTheChartUnscaledAtTheTopLeftOnWhite) {
   const QImage shown = window.grab().toImage();
-  const QImage chart = svgPixmap(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0)
-                           .toImage();
+  const QImage chart =
+      svgPixmap(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0).toImage();
   for (QPoint p : {QPoint(49, 100), QPoint(48, 300), QPoint(461, 200), QPoint(5, 5),
                    QPoint(230, 20), QPoint(100, 489)}) {
     EXPECT_EQ(shown.pixelColor(p), chart.pixelColor(p)) << p.x() << ", " << p.y();
@@ -208,6 +208,11 @@ TEST_F(Window, AboutHidesAndShowsTheCreditLineWhichThenTakesNoEvents) {
   EXPECT_EQ(mail.urls, std::vector<std::string>{contactUrl()});
 }
 
+TEST_F(Window, ADoubleClickOnTheCreditLineOpensMailOnce) {
+  QTest::mouseDClick(handle(), Qt::LeftButton, Qt::NoModifier, inWindow(window.label1()).center());
+  EXPECT_EQ(mail.urls.size(), 1u);
+}
+
 TEST_F(Window, CloseEndsTheProgram) {
   QTest::mouseClick(&window.command1(), Qt::LeftButton);
   EXPECT_EQ(ends, 1);
@@ -245,7 +250,8 @@ TEST_F(Window, AssistiveTechnologyHearsEveryKanaAndCaption) {
   const QWidget* widgets[] = {&window.command1(), &window.command2(), &window.command3(),
                               &window.label1()};
   for (int i = 0; i < 4; ++i) {
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widgets[i]));
+    QAccessibleInterface* a =
+        QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widgets[i]));
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->text(QAccessible::Name), expected[i]);
   }

@@ -11,7 +11,7 @@ packages=(
   # run: Qt's X11/Wayland/offscreen platforms, SVG rendering, a font with Chinese glyphs
   qt6-qpa-plugins qt6-wayland libqt6svg6 fonts-wqy-microhei
   # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks
-  xvfb xauth xdotool x11-utils imagemagick desktop-file-utils appstream
+  xvfb xauth xdotool x11-utils imagemagick python3-pil desktop-file-utils appstream
   # code style
   clang-format clang-tidy git
 )

@@ -70,6 +70,34 @@ void makeAccessibleCell(ImageWidget& cell, const QString& name) {
   cell.setAccessibleName(name);
 }
 
+// --- ClickTracker ---------------------------------------------------------------------------
+
+bool ClickTracker::press(const QMouseEvent& event) {
+  const QStyleHints* hints = QGuiApplication::styleHints();
+  const bool quick =
+      event.timestamp() - lastPressTime_ < static_cast<ulong>(hints->mouseDoubleClickInterval());
+  const bool near = (event.position().toPoint() - lastPressPos_).manhattanLength() <=
+                    hints->mouseDoubleClickDistance();
+  pressIsDouble_ = lastPressButton_ == event.button() && quick && near;
+  lastPressButton_ = pressIsDouble_ ? Qt::NoButton : event.button();
+  lastPressTime_ = event.timestamp();
+  lastPressPos_ = event.position().toPoint();
+  return !pressIsDouble_;
+}
+
+void ClickTracker::doubleClick() {
+  // Qt may announce the second press only as a double-click event.
+  pressIsDouble_ = true;
+  lastPressButton_ = Qt::NoButton;
+}
+
+bool ClickTracker::release(const QMouseEvent& event, const QRect& area) {
+  const bool click = !pressIsDouble_ && event.button() == Qt::LeftButton &&
+                     area.contains(event.position().toPoint());
+  pressIsDouble_ = false;
+  return click;
+}
+
 // --- ImageWidget ----------------------------------------------------------------------------
 
 ImageWidget::ImageWidget(QWidget* parent, float left, float top, int width, int height,
@@ -122,43 +150,20 @@ void ImageWidget::paintEvent(QPaintEvent*) {
   }
 }
 
-bool ImageWidget::isSecondPressOfDoubleClick(const QMouseEvent& event) {
-  const QStyleHints* hints = QGuiApplication::styleHints();
-  const bool quick =
-      event.timestamp() - lastPressTime_ < static_cast<ulong>(hints->mouseDoubleClickInterval());
-  const bool near = (event.position().toPoint() - lastPressPos_).manhattanLength() <=
-                    hints->mouseDoubleClickDistance();
-  const bool isDouble = lastPressButton_ == event.button() && quick && near;
-  // A third press starts afresh, as the platform counts clicks in pairs.
-  lastPressButton_ = isDouble ? Qt::NoButton : event.button();
-  lastPressTime_ = event.timestamp();
-  lastPressPos_ = event.position().toPoint();
-  return isDouble;
-}
-
 void ImageWidget::mousePressEvent(QMouseEvent* event) {
   event->accept();
-  pressIsDouble_ = isSecondPressOfDoubleClick(*event);
-  if (!pressIsDouble_) emit mouseDown(pointerArgs(*event));
+  if (clicks_.press(*event)) emit mouseDown(pointerArgs(*event));
 }
 
 void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  // Qt may announce the second press of a double click only as this event; either way it is
-  // neither a press nor a click for the handlers.
   event->accept();
-  if (!pressIsDouble_) {
-    pressIsDouble_ = true;
-    lastPressButton_ = Qt::NoButton;
-  }
+  clicks_.doubleClick();
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
   emit mouseUp(pointerArgs(*event));
-  const bool click = !pressIsDouble_ && event->button() == Qt::LeftButton &&
-                     rect().contains(event->position().toPoint());
-  pressIsDouble_ = false;
-  if (click) emit clicked();
+  if (clicks_.release(*event, rect())) emit clicked();
 }
 
 void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -203,13 +208,17 @@ void LabelWidget::updateCursor() {
 
 void LabelWidget::mousePressEvent(QMouseEvent* event) {
   event->accept();
+  clicks_.press(*event);
+}
+
+void LabelWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  event->accept();
+  clicks_.doubleClick();
 }
 
 void LabelWidget::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-    emit clicked();
-  }
+  if (clicks_.release(*event, rect())) emit clicked();
 }
 
 void LabelWidget::mouseMoveEvent(QMouseEvent* event) {

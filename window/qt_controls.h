@@ -24,6 +24,24 @@ struct PointerArgs {
   float x = 0, y = 0;
 };
 
+// Tells clicks from double clicks the way the handlers expect: the second press of a double click
+// raises neither a press nor a click, whether Qt reports it as a press, a double-click event or
+// both. A third press starts afresh, as clicks are counted in pairs.
+class ClickTracker {
+ public:
+  // Call on every press; true if it is an ordinary press (not the second of a double click).
+  bool press(const QMouseEvent& event);
+  void doubleClick();
+  // Call on every release; true if it completes a click (primary button, inside `area`).
+  bool release(const QMouseEvent& event, const QRect& area);
+
+ private:
+  bool pressIsDouble_ = false;
+  ulong lastPressTime_ = 0;
+  QPoint lastPressPos_;
+  Qt::MouseButton lastPressButton_ = Qt::NoButton;
+};
+
 // An image control: a rectangle showing its picture unscaled, or nothing (the kana cells).
 class ImageWidget : public QWidget, public ImageControl {
   Q_OBJECT
@@ -52,7 +70,6 @@ class ImageWidget : public QWidget, public ImageControl {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  bool isSecondPressOfDoubleClick(const QMouseEvent& event);
   void updateCursor();
 
   float left_, top_;
@@ -60,11 +77,7 @@ class ImageWidget : public QWidget, public ImageControl {
   int borderStyle_ = kBorderNone;
   Picture mouseIcon_;
   int mousePointer_ = kPointerDefault;
-  // Double-click detection: the second press of a double click raises neither press nor click.
-  bool pressIsDouble_ = false;
-  ulong lastPressTime_ = 0;
-  QPoint lastPressPos_;
-  Qt::MouseButton lastPressButton_ = Qt::NoButton;
+  ClickTracker clicks_;
 };
 
 class LabelWidget : public QLabel, public LabelControl {
@@ -85,12 +98,14 @@ class LabelWidget : public QLabel, public LabelControl {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   void updateCursor();
 
+  ClickTracker clicks_;
   Rgb color_;
   Picture mouseIcon_;
   int mousePointer_ = kPointerDefault;
