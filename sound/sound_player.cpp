@@ -13,6 +13,9 @@ constexpr Uint16 kDeviceSamples = 256;
 }  // namespace
 
 SoundPlayer::SoundPlayer() {
+  // SDL would otherwise catch SIGINT and SIGTERM and turn them into events nobody reads, leaving
+  // the program deaf to Ctrl-C and to the desktop asking it to quit.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", SDL_GetError());
     return;

@@ -2,6 +2,7 @@
 // which writes every buffer the callback fills to a file, so they compare what was heard with the
 // recordings byte for byte.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -141,6 +142,17 @@ TEST_F(DiskOutput, UnknownKeysAreSilentAndReturn) {
   const Bytes out = output(player);
   ASSERT_FALSE(out.empty()) << "the device produced no buffers at all";
   EXPECT_TRUE(silent(out, 0, out.size()));
+}
+
+TEST(SoundPlayer, LeavesInterruptAndTerminateToTheirDefaultActions) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SoundPlayer player;
+  ASSERT_TRUE(player.hasDevice());
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal << " is caught";
+  }
 }
 
 TEST(NoAudioDevice, StaysSilentWithOneLineOnStderr) {
