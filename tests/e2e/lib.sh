@@ -1,0 +1,248 @@
+# Shared by the end-to-end tests: a private X server, the real executable on it with its audio
+# going to a file, pointer clicks through xdotool, pixel checks on screenshots of the window.
+#
+# A test script sources this file and calls e2e_init with its three arguments:
+#   TESSEL       the built executable
+#   AUDIO_MATCH  the audio_match tool (finds recordings in the disk-audio file)
+#   WORK         a directory for this test's artefacts; emptied first, left behind for inspection
+# Exit status: 0 pass, 1 fail, 77 skipped (no Xvfb, xdotool or ImageMagick).
+# shellcheck shell=bash disable=SC2034  # the constants are for the scripts that source this file
+
+set -uo pipefail
+# A decimal point for the clock arithmetic, and UTF-8 for the window name.
+export LC_ALL=C.UTF-8
+
+readonly WINDOW_NAME="Morlen日语五十音"
+readonly BYTES_PER_SECOND=192000  # 48000 Hz, 16-bit, 2 channels: what the program opens
+
+# Places in window pixels, from the fixed layout.
+readonly AUTO_READ_XY="570 396"  # centre of the auto-read button (frame 530,383 81x27)
+readonly ABOUT_XY="570 431"
+readonly CLOSE_XY="570 466"
+readonly CREDIT_XY="580 357"  # centre of the credit line (548,342 65x31)
+readonly BARE_XY="490 320"    # white window ground: no control there
+readonly AWAY_XY="900 700"    # off the window, on the root window
+
+E2E_PIDS=()
+TESSEL_PID=""
+XVFB_PID=""
+WIN=""
+
+log() { printf '[%6.2f] %s\n' "$(elapsed)" "$*"; }
+fail() {
+  printf '[%6.2f] FAIL: %s\n' "$(elapsed)" "$*" >&2
+  exit 1
+}
+skip() {
+  printf 'SKIP: %s\n' "$*" >&2
+  exit 77
+}
+
+# Seconds since the test started, and since a given $EPOCHREALTIME.
+elapsed() { awk -v a="$E2E_T0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }'; }
+seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'; }
+# True when $1 <= $2 <= $3, as decimals; anything not a number (such as "none") is out of range.
+between() {
+  awk -v lo="$1" -v x="$2" -v hi="$3" \
+    'BEGIN { exit !(x ~ /^-?[0-9]+(\.[0-9]*)?$/ && lo + 0 <= x + 0 && x + 0 <= hi + 0) }'
+}
+
+e2e_init() {
+  E2E_T0=$EPOCHREALTIME
+  [ $# -eq 3 ] || {
+    echo "usage: $0 TESSEL AUDIO_MATCH WORKDIR" >&2
+    exit 2
+  }
+  TESSEL=$1 AUDIO_MATCH=$2 WORK=$3
+  local tool
+  for tool in Xvfb xdotool xwininfo import convert; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+  done
+  [ -x "$TESSEL" ] || fail "no executable at $TESSEL"
+  [ -x "$AUDIO_MATCH" ] || fail "no audio_match at $AUDIO_MATCH"
+  rm -rf "$WORK"
+  mkdir -p "$WORK" || fail "cannot create $WORK"
+  AUDIO=$WORK/audio.raw
+  trap e2e_cleanup EXIT
+  trap 'exit 1' INT TERM HUP
+}
+
+# Ends what this test started, by process id, whatever way the script is leaving.
+e2e_cleanup() {
+  local status=$?
+  trap - EXIT
+  stop_tessel
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do
+    {
+      kill -KILL "$pid"
+      wait "$pid"
+    } 2>/dev/null
+  done
+  if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+    kill -TERM "$XVFB_PID" 2>/dev/null
+    wait_gone "$XVFB_PID" 3 || kill -KILL "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+  fi
+  case $status in
+    0) log "PASS" ;;
+    77) ;;
+    *) log "artefacts kept in $WORK" ;;
+  esac
+  exit "$status"
+}
+
+# wait_gone PID SECONDS: true once the process has ended.
+wait_gone() {
+  local deadline
+  deadline=$(awk -v t="$EPOCHREALTIME" -v d="$2" 'BEGIN { printf "%.3f", t + d }')
+  while kill -0 "$1" 2>/dev/null; do
+    # A zombie child of this shell still answers kill -0: reap it to tell.
+    if [ "$(ps -o stat= -p "$1" 2>/dev/null | cut -c1)" = Z ]; then return 0; fi
+    between 0 "$EPOCHREALTIME" "$deadline" || return 1
+    sleep 0.02
+  done
+}
+
+# A private X server on a display number it picks itself (-displayfd), so parallel runs and any
+# other X server on the machine never collide.
+start_x() {
+  local number=$WORK/display
+  : >"$number"
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$number" >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  local i
+  for ((i = 0; i < 200; i++)); do
+    [ -s "$number" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    sleep 0.05
+  done
+  [ -s "$number" ] || fail "Xvfb gave no display number within 10 s"
+  DISPLAY=":$(head -n1 "$number")"
+  export DISPLAY
+  log "Xvfb $XVFB_PID on $DISPLAY"
+}
+
+# start_tessel [NAME=VALUE...]: the program with its sound going to $AUDIO, extra environment as
+# given; waits until the window is mapped and painted (the column marker drawn over cell 1).
+start_tessel() {
+  rm -f "$AUDIO"
+  (
+    # No desktop environment, so the mail link goes to the first xdg-open on PATH and nowhere else.
+    unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID \
+      BROWSER DEFAULT_BROWSER DBUS_SESSION_BUS_ADDRESS
+    export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO"
+    local setting
+    for setting in "$@"; do export "${setting?}"; done
+    exec "$TESSEL"
+  ) >>"$WORK/tessel.log" 2>&1 &
+  TESSEL_PID=$!
+  local started=$EPOCHREALTIME i
+  WIN=""
+  for ((i = 0; i < 300; i++)); do
+    WIN=$(xdotool search --onlyvisible --name "$WINDOW_NAME" 2>/dev/null | head -n1)
+    [ -n "$WIN" ] && break
+    kill -0 "$TESSEL_PID" 2>/dev/null || fail "the program ended at start-up: $(cat "$WORK/tessel.log")"
+    sleep 0.1
+  done
+  [ -n "$WIN" ] || fail "no window named $WINDOW_NAME within 30 s"
+  pointer_to "$AWAY_XY"
+  local centre=none
+  for ((i = 0; i < 100; i++)); do
+    shot ready
+    centre=$(column_marker_centre ready)
+    between 425 "$centre" 429 && break
+    sleep 0.1
+  done
+  between 425 "$centre" 429 || fail "the window never showed the column marker on cell 1 (x=$centre)"
+  log "window $WIN painted $(seconds_since "$started") s after start (pid $TESSEL_PID)"
+}
+
+# stop_tessel: ends the program. SIGKILL, because SDL's audio start-up installs handlers that
+# catch SIGTERM and SIGINT and the program never acts on them; the tests that care about a clean
+# exit use the close button.
+stop_tessel() {
+  if [ -n "$TESSEL_PID" ]; then
+    kill -KILL "$TESSEL_PID" 2>/dev/null
+    wait "$TESSEL_PID" 2>/dev/null
+    TESSEL_PID=""
+  fi
+}
+
+# pointer_to "X Y": window coordinates; AWAY_XY lies outside the window on the root.
+# No --sync: this xdotool waits some 15 s for a motion that never comes when the pointer is
+# already there. xdotool syncs with the server as it closes, so the move is done on return.
+pointer_to() {
+  # shellcheck disable=SC2086  # "X Y" splits into two arguments on purpose
+  xdotool mousemove --window "$WIN" $1 >/dev/null 2>&1
+}
+# click "X Y": press and release there. --delay 0: this xdotool otherwise sleeps 100 ms after
+# the release before it returns, which would blur every "after the click" timing.
+click() {
+  pointer_to "$1"
+  xdotool click --delay 0 1
+}
+
+# shot NAME: the window alone, as $WORK/NAME.png.
+shot() { import -window "$WIN" "$WORK/$1.png" 2>>"$WORK/import.log"; }
+
+# Pixels of a region as "x y r g b" lines, 8 bits per channel, window coordinates.
+pixels() { # NAME X Y W H
+  convert "$WORK/$1.png" -crop "$4x$5+$2+$3" -depth 8 txt:- 2>/dev/null |
+    awk -v ox="$2" -v oy="$3" -F'[,:() ]+' 'NR > 1 { print $1 + ox, $2 + oy, $3, $4, $5 }'
+}
+
+# color_box NAME X Y W H R G B TOL: "count minx miny maxx maxy" of the pixels within TOL of
+# (R,G,B) in every channel, or "0" when there are none.
+color_box() {
+  pixels "$1" "$2" "$3" "$4" "$5" | awk -v R="$6" -v G="$7" -v B="$8" -v t="$9" '
+    function near(a, b) { return a - b <= t && b - a <= t }
+    near($3, R) && near($4, G) && near($5, B) {
+      if (!n++) { x0 = x1 = $1; y0 = y1 = $2 }
+      if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1
+      if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2
+    }
+    END { if (n) print n, x0, y0, x1, y1; else print 0 }'
+}
+
+# The column marker is the only pure blue in the strip above the chart: its centre x, rounded,
+# or "none". Over cell 1 it is at 6205/15 + 13.5 ≈ 427.
+column_marker_centre() {
+  color_box "$1" 0 20 462 18 0 0 255 40 |
+    awk '$1 >= 100 { printf "%d\n", ($2 + $4) / 2 + 0.5; next } { print "none" }'
+}
+
+# The row marker's girl: the top row of her orange sleeve and dress (#F08A3C), 35 px below the
+# marker's own top, or "none". Only x 463..520, clear of the decoration picture.
+row_marker_dress_top() {
+  color_box "$1" 463 0 58 490 240 138 60 24 | awk '$1 >= 200 { print $3; next } { print "none" }'
+}
+
+audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
+
+# wait_audio SECONDS KEY...: polls until every KEY has played whole; prints audio_match's lines.
+wait_audio() {
+  local limit=$1 out
+  shift
+  local deadline
+  deadline=$(awk -v t="$EPOCHREALTIME" -v d="$limit" 'BEGIN { printf "%.3f", t + d }')
+  while :; do
+    out=$("$AUDIO_MATCH" "$AUDIO" "$@" 2>&1) && {
+      printf '%s\n' "$out"
+      return 0
+    }
+    between 0 "$EPOCHREALTIME" "$deadline" || {
+      printf '%s\n' "$out"
+      return 1
+    }
+    sleep 0.1
+  done
+}
+
+# first_offset KEY LINES: the byte offset of KEY's first whole occurrence in audio_match output.
+first_offset() { printf '%s\n' "$2" | awk -v k="$1" '$1 == k && $2 != "none" { print $2; exit }'; }
+
+# clip_bytes KEY: the length of KEY's recording as the device plays it.
+clip_bytes() { "$AUDIO_MATCH" --info | awk -v k="$1" '$1 == k { print $2 }'; }
+
+window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x'; }
