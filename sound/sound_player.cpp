@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sound/latency_probe.h"
+
 namespace tessel {
 namespace {
 
@@ -66,6 +68,7 @@ void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {
   std::size_t wanted = static_cast<std::size_t>(len);
   std::size_t copied = 0;
   if (const SoundBank::Clip* clip = player->current_) {
+    if (player->position_ == 0) probe::firstSampleHandedOver();
     copied = std::min(wanted, clip->size() - player->position_);
     std::memcpy(stream, clip->data() + player->position_, copied);
     player->position_ += copied;

@@ -7,6 +7,7 @@
 #include <QStyleHints>
 #include <cmath>
 
+#include "sound/latency_probe.h"
 #include "window/layout.h"
 #include "window/svg_picture.h"
 
@@ -161,6 +162,7 @@ void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
+  probe::pointerEventArrived();
   event->accept();
   emit mouseUp(pointerArgs(*event));
   if (clicks_.release(*event, rect())) emit clicked();
