@@ -7,6 +7,7 @@
 #include "chart/auto_read.h"
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
+#include "recorders.h"
 #include "sound/sound_port.h"
 #include "window/control_model.h"
 
@@ -35,17 +36,11 @@ class RecordingSound : public SoundPort {
   ControlModel& model_;
 };
 
-class RecordingMail : public MailLink {
- public:
-  void open(const std::string& url) override { urls.push_back(url); }
-  std::vector<std::string> urls;
-};
-
 // A loaded window with no display: the model, recorders for sound and mail, and every handler.
 struct LoadedChart {
   ControlModel model;
   RecordingSound sound{model};
-  RecordingMail mail;
+  UrlRecorder mail;
   CellActivation chart{model, sound};
   AutoRead autoRead{model, chart};
   Credits credits{model, mail};

@@ -10,6 +10,7 @@
 #include "chart/cell_activation.h"
 #include "chart/kana_cells.h"
 #include "credits/credits.h"
+#include "recorders.h"
 #include "window/frm_tessel.h"
 #include "window/layout.h"
 #include "window/svg_picture.h"
@@ -17,17 +18,8 @@
 namespace tessel {
 namespace {
 
-class KeyRecorder : public SoundPort {
- public:
-  void PlayWave(const std::string& Name) override { keys.push_back(Name); }
-  std::vector<std::string> keys;
-};
-
-class UrlRecorder : public MailLink {
- public:
-  void open(const std::string& url) override { urls.push_back(url); }
-  std::vector<std::string> urls;
-};
+using testing::KeyRecorder;
+using testing::UrlRecorder;
 
 class Window : public ::testing::Test {
  protected:

@@ -99,6 +99,29 @@ bool ClickTracker::release(const QMouseEvent& event, const QRect& area) {
   return click;
 }
 
+// --- MouseCursor ----------------------------------------------------------------------------
+
+// The handlers set both on every pointer movement; only a change reaches the window system.
+void MouseCursor::setIcon(const Picture& picture, QWidget& control) {
+  if (picture == icon_) return;
+  icon_ = picture;
+  apply(control);
+}
+
+void MouseCursor::setPointer(int pointer, QWidget& control) {
+  if (pointer == pointer_) return;
+  pointer_ = pointer;
+  apply(control);
+}
+
+void MouseCursor::apply(QWidget& control) const {
+  if (pointer_ == kPointerCustom && !icon_.resource.empty()) {
+    control.setCursor(cursorFor(icon_, control));
+  } else {
+    control.unsetCursor();
+  }
+}
+
 // --- ImageWidget ----------------------------------------------------------------------------
 
 ImageWidget::ImageWidget(QWidget* parent, float left, float top, int width, int height,
@@ -120,24 +143,6 @@ void ImageWidget::setBorderStyle(int style) {
   if (style == borderStyle_) return;
   borderStyle_ = style;
   update();
-}
-
-void ImageWidget::setMouseIcon(const Picture& picture) {
-  mouseIcon_ = picture;
-  updateCursor();
-}
-
-void ImageWidget::setMousePointer(int pointer) {
-  mousePointer_ = pointer;
-  updateCursor();
-}
-
-void ImageWidget::updateCursor() {
-  if (mousePointer_ == kPointerCustom && !mouseIcon_.resource.empty()) {
-    setCursor(cursorFor(mouseIcon_, *this));
-  } else {
-    unsetCursor();
-  }
 }
 
 void ImageWidget::paintEvent(QPaintEvent*) {
@@ -188,24 +193,6 @@ void LabelWidget::setForeColor(Rgb color) {
   QPalette p = palette();
   p.setColor(QPalette::WindowText, QColor(color.red, color.green, color.blue));
   setPalette(p);
-}
-
-void LabelWidget::setMouseIcon(const Picture& picture) {
-  mouseIcon_ = picture;
-  updateCursor();
-}
-
-void LabelWidget::setMousePointer(int pointer) {
-  mousePointer_ = pointer;
-  updateCursor();
-}
-
-void LabelWidget::updateCursor() {
-  if (mousePointer_ == kPointerCustom && !mouseIcon_.resource.empty()) {
-    setCursor(cursorFor(mouseIcon_, *this));
-  } else {
-    unsetCursor();
-  }
 }
 
 void LabelWidget::mousePressEvent(QMouseEvent* event) {

@@ -42,6 +42,20 @@ class ClickTracker {
   Qt::MouseButton lastPressButton_ = Qt::NoButton;
 };
 
+// A control's mouse icon and mouse pointer: the icon shows as the cursor once the pointer is
+// set to the custom one.
+class MouseCursor {
+ public:
+  void setIcon(const Picture& picture, QWidget& control);
+  void setPointer(int pointer, QWidget& control);
+
+ private:
+  void apply(QWidget& control) const;
+
+  Picture icon_;
+  int pointer_ = kPointerDefault;
+};
+
 // An image control: a rectangle showing its picture unscaled, or nothing (the kana cells).
 class ImageWidget : public QWidget, public ImageControl {
   Q_OBJECT
@@ -52,8 +66,8 @@ class ImageWidget : public QWidget, public ImageControl {
   float top() const override { return top_; }
   void move(float left, float top) override;
   void setBorderStyle(int style) override;
-  void setMouseIcon(const Picture& picture) override;
-  void setMousePointer(int pointer) override;
+  void setMouseIcon(const Picture& picture) override { cursor_.setIcon(picture, *this); }
+  void setMousePointer(int pointer) override { cursor_.setPointer(pointer, *this); }
   int borderStyle() const { return borderStyle_; }
 
  signals:
@@ -70,13 +84,10 @@ class ImageWidget : public QWidget, public ImageControl {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  void updateCursor();
-
   float left_, top_;
   QString picture_;
   int borderStyle_ = kBorderNone;
-  Picture mouseIcon_;
-  int mousePointer_ = kPointerDefault;
+  MouseCursor cursor_;
   ClickTracker clicks_;
 };
 
@@ -88,8 +99,8 @@ class LabelWidget : public QLabel, public LabelControl {
   bool visible() const override { return isVisible() || !isHidden(); }
   void setVisible(bool visible) override { QLabel::setVisible(visible); }
   void setForeColor(Rgb color) override;
-  void setMouseIcon(const Picture& picture) override;
-  void setMousePointer(int pointer) override;
+  void setMouseIcon(const Picture& picture) override { cursor_.setIcon(picture, *this); }
+  void setMousePointer(int pointer) override { cursor_.setPointer(pointer, *this); }
   Rgb foreColor() const { return color_; }
 
  signals:
@@ -103,12 +114,9 @@ class LabelWidget : public QLabel, public LabelControl {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  void updateCursor();
-
   ClickTracker clicks_;
   Rgb color_;
-  Picture mouseIcon_;
-  int mousePointer_ = kPointerDefault;
+  MouseCursor cursor_;
 };
 
 class ButtonWidget : public QPushButton, public ButtonControl {

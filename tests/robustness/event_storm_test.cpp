@@ -24,6 +24,7 @@
 #include "chart/cell_activation.h"
 #include "chart/kana_cells.h"
 #include "credits/credits.h"
+#include "recorders.h"
 #include "window/frm_tessel.h"
 #include "window/layout.h"
 
@@ -32,17 +33,8 @@ namespace {
 
 constexpr int kEvents = 20000;
 
-class KeyRecorder : public SoundPort {
- public:
-  void PlayWave(const std::string& Name) override { keys.push_back(Name); }
-  std::vector<std::string> keys;
-};
-
-class UrlRecorder : public MailLink {
- public:
-  void open(const std::string& url) override { urls.push_back(url); }
-  std::vector<std::string> urls;
-};
+using testing::KeyRecorder;
+using testing::UrlRecorder;
 
 std::uint64_t stormSeed() {
   if (const char* text = std::getenv("TESSEL_STORM_SEED"); text && *text) {

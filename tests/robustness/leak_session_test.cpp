@@ -14,17 +14,14 @@
 
 #include "chart/kana_cells.h"
 #include "credits/credits.h"
+#include "recorders.h"
 #include "sound/sound_player.h"
 #include "window/frm_tessel.h"
 
 namespace tessel {
 namespace {
 
-class UrlRecorder : public MailLink {
- public:
-  void open(const std::string& url) override { urls.push_back(url); }
-  std::vector<std::string> urls;
-};
+using testing::UrlRecorder;
 
 TEST(LeakSession, ASessionEndedByCloseLeavesNothingBehind) {
   {
