@@ -20,7 +20,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	./$(BUILD)/bench/tessel_bench
+	cmake --build $(BUILD) --target bench
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
