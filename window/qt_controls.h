@@ -96,7 +96,7 @@ class LabelWidget : public QLabel, public LabelControl {
  public:
   LabelWidget(QWidget* parent, const QString& caption);
 
-  bool visible() const override { return isVisible() || !isHidden(); }
+  bool visible() const override { return !isHidden(); }  // the flag, shown or not yet
   void setVisible(bool visible) override { QLabel::setVisible(visible); }
   void setForeColor(Rgb color) override;
   void setMouseIcon(const Picture& picture) override { cursor_.setIcon(picture, *this); }
