@@ -124,17 +124,5 @@ TEST(KanaCells, IndicesOutsideBothRangesFindNothing) {
   }
 }
 
-TEST(KanaCells, NoCellInTheGapsOfTheWaColumn) {
-  for (const KanaCell& cell : allCells()) {
-    if (cell.column == 10) {
-      EXPECT_NE(cell.row, 3) << cell.index;
-    } else if (cell.column == 8) {
-      EXPECT_EQ(cell.row % 2, 1) << cell.index;
-    } else if (cell.column == 11) {
-      EXPECT_EQ(cell.row, 1) << cell.index;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace tessel
