@@ -7,6 +7,8 @@
 namespace tessel {
 namespace {
 
+constexpr std::size_t kResamplerTailFrames = 1024;  // more than SDL keeps back
+
 struct WavFree {
   void operator()(Uint8* p) const { SDL_FreeWAV(p); }
 };
@@ -19,11 +21,20 @@ SoundBank::Clip convert(const SDL_AudioSpec& source, const Uint8* data, Uint32 l
   std::unique_ptr<SDL_AudioStream, StreamFree> stream(
       SDL_NewAudioStream(source.format, source.channels, source.freq, target.format,
                          static_cast<Uint8>(target.channels), target.rate));
+  // SDL 2's resampler holds its last 512 input frames back even on flush, which would cut the
+  // audible tail off every recording; silence pushed after the end brings all of it out, and
+  // the result is then cut to the recording's exact length.
+  const std::size_t frameIn = SDL_AUDIO_BITSIZE(source.format) / 8 * source.channels;
+  const std::size_t frameOut = SDL_AUDIO_BITSIZE(target.format) / 8 * target.channels;
+  const std::size_t framesOut =
+      (length / frameIn * target.rate + source.freq / 2) / static_cast<std::size_t>(source.freq);
+  const std::vector<Uint8> tail(kResamplerTailFrames * frameIn, source.silence);
   if (!stream || SDL_AudioStreamPut(stream.get(), data, static_cast<int>(length)) != 0 ||
+      SDL_AudioStreamPut(stream.get(), tail.data(), static_cast<int>(tail.size())) != 0 ||
       SDL_AudioStreamFlush(stream.get()) != 0) {
     return {};
   }
-  SoundBank::Clip out(static_cast<std::size_t>(SDL_AudioStreamAvailable(stream.get())));
+  SoundBank::Clip out(framesOut * frameOut);
   const int got = SDL_AudioStreamGet(stream.get(), out.data(), static_cast<int>(out.size()));
   out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return out;

@@ -64,6 +64,17 @@ TEST(SoundBank, EveryRecordingDecodesShortAndStartsAtOnce) {
   }
 }
 
+TEST(SoundBank, ConvertingToTheDeviceFormatKeepsEveryRecordingWhole) {
+  const SoundBank source = SoundBank::load(kSourceFormat);
+  const SoundBank device = SoundBank::load({48000, AUDIO_S16SYS, 2});
+  for (int slot = 0; slot < kSoundCount; ++slot) {
+    const std::string key = keyOf(slot);
+    const double seconds = source.clip(key)->size() / 2.0 / kSourceFormat.rate;
+    const double converted = device.clip(key)->size() / 4.0 / 48000;
+    EXPECT_NEAR(converted, seconds, 0.0005) << "key " << key << " lost its end";
+  }
+}
+
 TEST(SoundBank, ObsoleteKanaShareTheRecordingsOfTheirModernSounds) {
   const SoundBank bank = SoundBank::load(kSourceFormat);
   EXPECT_EQ(*bank.clip("145"), *bank.clip("102"));  // ゐ as い
