@@ -25,7 +25,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr PcmFormat kDeviceFormat{48000, AUDIO_S16SYS, 2};  // what SoundPlayer asks SDL for
+constexpr PcmFormat kDeviceFormat = kOutputRequest;         // what SoundPlayer asks SDL for
 constexpr PcmFormat kSourceFormat{22050, AUDIO_S16SYS, 1};  // the recordings as stored
 
 bool playerReady(benchmark::State& state, const SoundPlayer& player) {
@@ -187,10 +187,10 @@ void BM_SoundBankLoad(benchmark::State& state, PcmFormat format, Heap heap) {
   state.counters["page_faults"] = faults / static_cast<double>(state.iterations());
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
-BENCHMARK_CAPTURE(BM_SoundBankLoad, device_48000_s16_stereo_cold, kDeviceFormat, Heap::Cold)
+BENCHMARK_CAPTURE(BM_SoundBankLoad, device_format_cold, kDeviceFormat, Heap::Cold)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SoundBankLoad, device_48000_s16_stereo_warm, kDeviceFormat, Heap::Warm)
+BENCHMARK_CAPTURE(BM_SoundBankLoad, device_format_warm, kDeviceFormat, Heap::Warm)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SoundBankLoad, source_22050_s16_mono_cold, kSourceFormat, Heap::Cold)
@@ -236,7 +236,7 @@ void BM_AudioDeviceOpen(benchmark::State& state) {
     want.freq = kDeviceFormat.rate;
     want.format = kDeviceFormat.format;
     want.channels = static_cast<Uint8>(kDeviceFormat.channels);
-    want.samples = 256;
+    want.samples = kDeviceSamples;
     want.callback = [](void*, Uint8* stream, int len) { SDL_memset(stream, 0, len); };
     SDL_AudioSpec have{};
     const SDL_AudioDeviceID device =

@@ -7,13 +7,6 @@
 #include "sound/latency_probe.h"
 
 namespace tessel {
-namespace {
-
-// About 5 ms per device period at 48 kHz: short enough that a click is heard at once.
-constexpr Uint16 kDeviceSamples = 256;
-
-}  // namespace
-
 SoundPlayer::SoundPlayer() {
   // SDL would otherwise catch SIGINT and SIGTERM and turn them into events nobody reads, leaving
   // the program deaf to Ctrl-C and to the desktop asking it to quit.
@@ -23,9 +16,9 @@ SoundPlayer::SoundPlayer() {
     return;
   }
   SDL_AudioSpec want{};
-  want.freq = 48000;
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
+  want.freq = kOutputRequest.rate;
+  want.format = kOutputRequest.format;
+  want.channels = static_cast<Uint8>(kOutputRequest.channels);
   want.samples = kDeviceSamples;
   want.callback = &SoundPlayer::fill;
   want.userdata = this;

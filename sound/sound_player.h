@@ -13,6 +13,12 @@
 
 namespace tessel {
 
+// What the device is asked for: the recordings' own format, so that on a desktop sound server
+// nothing needs converting at start-up, and about 6 ms per device period so a click is heard at
+// once. A device that insists on another format gets the bank converted to it.
+inline constexpr PcmFormat kOutputRequest{22050, AUDIO_S16SYS, 1};
+inline constexpr Uint16 kDeviceSamples = 128;
+
 class SoundPlayer : public SoundPort {
  public:
   // Opens the default output (or the one SDL_AUDIODRIVER names) and loads the bank. On failure it

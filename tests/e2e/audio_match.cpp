@@ -29,13 +29,15 @@
 #include <vector>
 
 #include "sound/sound_bank.h"
+#include "sound/sound_player.h"
 
 namespace {
 
 // What the program opens its output with; the disk driver grants it unchanged.
-constexpr tessel::PcmFormat kDeviceFormat{48000, AUDIO_S16SYS, 2};
-constexpr std::size_t kFrameBytes = 4;  // 2 channels of 2 bytes
-constexpr double kBytesPerSecond = 48000.0 * kFrameBytes;
+constexpr tessel::PcmFormat kDeviceFormat = tessel::kOutputRequest;
+constexpr std::size_t kFrameBytes =
+    SDL_AUDIO_BITSIZE(kDeviceFormat.format) / 8 * static_cast<std::size_t>(kDeviceFormat.channels);
+constexpr double kBytesPerSecond = static_cast<double>(kDeviceFormat.rate) * kFrameBytes;
 
 int usage() {
   std::fprintf(stderr,

@@ -13,7 +13,6 @@ set -uo pipefail
 export LC_ALL=C.UTF-8
 
 readonly WINDOW_NAME="Morlen日语五十音"
-readonly BYTES_PER_SECOND=192000  # 48000 Hz, 16-bit, 2 channels: what the program opens
 
 # Places in window pixels, from the fixed layout.
 readonly AUTO_READ_XY="570 396"  # centre of the auto-read button (frame 530,383 81x27)
@@ -60,6 +59,8 @@ e2e_init() {
   done
   [ -x "$TESSEL" ] || fail "no executable at $TESSEL"
   [ -x "$AUDIO_MATCH" ] || fail "no audio_match at $AUDIO_MATCH"
+  # The output format the program opens, as audio_match knows it.
+  BYTES_PER_SECOND=$("$AUDIO_MATCH" --info | awk '/^bytes_per_second/ { print $2 }')
   rm -rf "$WORK"
   mkdir -p "$WORK" || fail "cannot create $WORK"
   AUDIO=$WORK/audio.raw
