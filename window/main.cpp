@@ -1,7 +1,10 @@
 // Tessel: a kana chart that speaks. One window; every kana on it is a click target.
+#include <malloc.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QStringList>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,5 +52,8 @@ int main(int argc, char** argv) {
   tessel::DesktopMailLink mail;
   tessel::frmTessel window(sound, mail);
   window.show();
+  // Parsing and rendering the chart leaves a few MiB of freed heap behind; once the window is up,
+  // hand it back to the system instead of keeping it for the rest of the session.
+  QTimer::singleShot(1000, [] { malloc_trim(0); });
   return QApplication::exec();
 }
