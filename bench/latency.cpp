@@ -31,9 +31,13 @@
 #include "credits/mail_link.h"
 #include "sound/latency_probe.h"
 #include "sound/sound_player.h"
+#include "stats.h"
 #include "window/frm_tessel.h"
 
 namespace {
+
+using bench::loadAverage;
+using bench::quantile;
 
 constexpr int kClicks = 200;
 constexpr int kMinGapMs = 30, kMaxGapMs = 70;
@@ -43,21 +47,6 @@ class NoMail : public tessel::MailLink {
  public:
   void open(const std::string&) override {}
 };
-
-std::string loadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
-double quantile(std::vector<double> v, double q) {
-  std::sort(v.begin(), v.end());
-  const double at = q * static_cast<double>(v.size() - 1);
-  const auto lo = static_cast<std::size_t>(at);
-  const std::size_t hi = std::min(lo + 1, v.size() - 1);
-  return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
-}
 
 // What SDL grants SoundPlayer's request (kOutputRequest, kDeviceSamples, any change allowed):
 // the same request on the same driver, opened and closed before the player opens its own.

@@ -25,19 +25,16 @@
 #include <vector>
 
 #include "monotonic.h"
+#include "stats.h"
 
 extern char** environ;
 
 namespace {
 
-using Stamps = std::map<std::string, double>;  // ms since the launcher's pre-exec stamp
+using bench::loadAverage;
+using bench::quantile;
 
-std::string loadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
+using Stamps = std::map<std::string, double>;  // ms since the launcher's pre-exec stamp
 
 // Runs `exe --first-frame` once; empty on failure (message on stderr).
 Stamps runOnce(const std::string& exe, bool* xSynced) {
@@ -99,14 +96,6 @@ Stamps runOnce(const std::string& exe, bool* xSynced) {
     return {};
   }
   return stamps;
-}
-
-double quantile(std::vector<double> v, double q) {
-  std::sort(v.begin(), v.end());
-  const double at = q * static_cast<double>(v.size() - 1);
-  const auto lo = static_cast<std::size_t>(at);
-  const std::size_t hi = std::min(lo + 1, v.size() - 1);
-  return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
 }
 
 std::vector<double> column(const std::vector<Stamps>& runs, const std::string& name) {
