@@ -20,6 +20,12 @@ QString qstr(std::u16string_view s) {
   return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// Where a control stands, in logical pixels of its container.
+QRect pixelRect(const ControlSpec& spec) {
+  return QRect(toPixels(static_cast<float>(spec.left)), toPixels(static_cast<float>(spec.top)),
+               toPixels(static_cast<float>(spec.width)), toPixels(static_cast<float>(spec.height)));
+}
+
 }  // namespace
 
 frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram)
@@ -43,8 +49,7 @@ void frmTessel::createControls() {
     switch (spec.kind) {
       case ControlKind::PictureBox: {
         auto* box = new PictureBox(parent);
-        box->setGeometry(toPixels(left), toPixels(top), toPixels(static_cast<float>(spec.width)),
-                         toPixels(static_cast<float>(spec.height)));
+        box->setGeometry(pixelRect(spec));
         containers[spec.name] = box;
         break;
       }
@@ -52,9 +57,7 @@ void frmTessel::createControls() {
         auto* button = new ButtonWidget(parent, qstr(spec.caption));
         // Placed inside the container's frame, as the layout's positions are.
         const QPoint inside = static_cast<QFrame*>(parent)->contentsRect().topLeft();
-        button->setGeometry(inside.x() + toPixels(left), inside.y() + toPixels(top),
-                            toPixels(static_cast<float>(spec.width)),
-                            toPixels(static_cast<float>(spec.height)));
+        button->setGeometry(pixelRect(spec).translated(inside));
         (spec.name == "Command1"   ? command1_
          : spec.name == "Command2" ? command2_
                                    : command3_) = button;
@@ -80,9 +83,7 @@ void frmTessel::createControls() {
       }
       case ControlKind::Label:
         label1_ = new LabelWidget(parent, qstr(spec.caption));
-        label1_->setGeometry(toPixels(left), toPixels(top),
-                             toPixels(static_cast<float>(spec.width)),
-                             toPixels(static_cast<float>(spec.height)));
+        label1_->setGeometry(pixelRect(spec));
         break;
     }
   }
