@@ -2,7 +2,6 @@
 // Positions are twips relative to the client area, or to the inside of the named container.
 #pragma once
 
-#include <QPoint>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -37,8 +36,6 @@ inline constexpr std::u16string_view kAutoReadOnCaption = u"随指随读";
 inline constexpr std::string_view kChartPicture = ":/artwork/chart.svg";
 inline constexpr std::string_view kHandCursorPicture = ":/artwork/hand_cursor.svg";
 inline constexpr std::string_view kIconPicture = ":/artwork/icon.svg";
-inline constexpr float kTwipsPerPixelF = 15.f;
-inline constexpr QPoint kHandHotSpot{12, 1};  // the fingertip of the hand cursor, logical pixels
 
 // Picture number `n` (from 1) of the image list; only number 1, the hand cursor, is used.
 Picture imageListPicture(int n);

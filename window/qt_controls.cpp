@@ -7,12 +7,15 @@
 #include <QStyleHints>
 #include <cmath>
 
+#include "chart/kana_cells.h"
 #include "sound/latency_probe.h"
 #include "window/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
 namespace {
+
+constexpr float kTwipsPerPixelF = kTwipsPerPixel;
 
 PointerArgs pointerArgs(const QMouseEvent& event) {
   // Masks as the handlers know them: buttons 1 left, 2 right, 4 middle; shift 1, ctrl 2, alt 4.

@@ -15,6 +15,9 @@
 
 namespace tessel {
 
+// The hand cursor's hot spot: the tip of the pointing finger, in logical pixels.
+inline constexpr QPoint kHandHotSpot{12, 1};
+
 // Twips to logical pixels, rounded to nearest.
 int toPixels(float twips);
 
