@@ -8,19 +8,25 @@ setup:
 	@bash tools/setup.sh
 
 configure: setup
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+
+# Only the program: no tests, no benchmarks.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target tessel
+	./$(BUILD)/tessel
+
+# Everything, with the sanitized copy of the program the robustness tests use.
+test: CMAKE_ARGS += -DTESSEL_SANITIZE=ON
+test: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: CMAKE_ARGS += -DTESSEL_BENCHMARKS=ON
+bench: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target bench
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
-
-run: build
-	./$(BUILD)/tessel
-
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-
-bench: build
-	cmake --build $(BUILD) --target bench
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

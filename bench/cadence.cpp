@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "chart/sound_port.h"
 #include "credits/mail_link.h"
+#include "form/layout.h"
 #include "sound/sound_bank.h"
-#include "sound/sound_port.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "chart/kana_cells.h"
 #include "credits/mail_link.h"
+#include "form/kana_cells.h"
 #include "sound/latency_probe.h"
 #include "sound/sound_player.h"
 #include "stats.h"

@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "first_frame.h"
+#include "form/layout.h"
 #include "sound/sound_player.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 
 int main(int argc, char** argv) {
   bench::stamp("main");

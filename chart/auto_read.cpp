@@ -1,12 +1,12 @@
 #include "chart/auto_read.h"
 
-#include "chart/kana_cells.h"
-#include "window/layout.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
 
 namespace tessel {
 
 void AutoRead::Command3_Click() {
-  chart_.ReadIndex = 1;
+  ReadIndex = 1;
   ButtonControl& button = controls_.command3();
   if (button.caption() == kAutoReadOffCaption) {
     button.setCaption(std::u16string(kAutoReadOnCaption));
@@ -18,9 +18,9 @@ void AutoRead::Command3_Click() {
 }
 
 void AutoRead::Timer1_Timer() {
-  chart_.Image1_Click(chart_.ReadIndex);
-  chart_.ReadIndex = static_cast<std::int16_t>(chart_.ReadIndex + 1);
-  if (chart_.ReadIndex == kKanaPositions + 1) chart_.ReadIndex = 1;
+  chart_.Image1_Click(ReadIndex);
+  ReadIndex = static_cast<std::int16_t>(ReadIndex + 1);
+  if (ReadIndex == kKanaPositions + 1) ReadIndex = 1;
 }
 
 }  // namespace tessel

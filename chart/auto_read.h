@@ -2,11 +2,13 @@
 //
 // Command3 starts and stops the recital; its caption names what pressing it will do next. Every
 // press restarts from あ. Ticks activate cell ReadIndex through the same Image1_Click a user's
-// click uses, then step ReadIndex on, wrapping from 48 back to 1.
+// click uses, then step ReadIndex on, wrapping from 48 back to 1. ReadIndex is the window's
+// auto-read position and this class is the only one that writes it; it is 1 from the moment the
+// window is loaded.
 #pragma once
 
 #include "chart/cell_activation.h"
-#include "window/controls.h"
+#include "form/controls.h"
 
 namespace tessel {
 
@@ -17,9 +19,13 @@ class AutoRead {
   void Command3_Click();
   void Timer1_Timer();
 
+  // The hiragana cell the next tick activates, 1..48.
+  std::int16_t readIndex() const { return ReadIndex; }
+
  private:
   Controls& controls_;
   CellActivation& chart_;
+  std::int16_t ReadIndex = 1;
 };
 
 }  // namespace tessel

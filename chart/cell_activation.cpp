@@ -18,7 +18,6 @@ void CellActivation::pointMarkersAt(const ImageControl& cell) {
 }
 
 void CellActivation::Form_Load() {
-  ReadIndex = 1;
   if (const ImageControl* first = controls_.image1(1)) pointMarkersAt(*first);
 }
 

@@ -8,19 +8,15 @@
 #include <cstdint>
 #include <string>
 
-#include "sound/sound_port.h"
-#include "window/controls.h"
+#include "chart/sound_port.h"
+#include "form/controls.h"
+#include "form/layout.h"
 
 namespace tessel {
 
 // The sound key of a cell: "1" and the chart position as two digits, the same for a hiragana cell
 // and its katakana partner.
 std::string soundKey(std::int16_t index);
-
-inline constexpr float kRowMarkerLeft = 6945;   // twips: just right of the chart picture
-inline constexpr float kColumnMarkerTop = 345;  // twips: just above the first row
-inline constexpr float kRowMarkerRaise = 200;   // the marker's arrow sits 200 twips below its top
-inline constexpr float kColumnMarkerShift = 100;
 
 class CellActivation {
  public:
@@ -34,9 +30,6 @@ class CellActivation {
                       float Y);
   void Image1_MouseMove(std::int16_t Index, std::int16_t Button, std::int16_t Shift, float X,
                         float Y);
-
-  // The auto-read position: the hiragana cell the next tick will activate, 1..48 once loaded.
-  std::int16_t ReadIndex = 0;
 
  private:
   void pointMarkersAt(const ImageControl& cell);

@@ -1,6 +1,6 @@
 #include "credits/credits.h"
 
-#include "window/layout.h"
+#include "form/layout.h"
 
 namespace tessel {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "credits/mail_link.h"
-#include "window/controls.h"
+#include "form/controls.h"
 
 namespace tessel {
 

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "chart/sound_port.h"
 #include "sound/sound_bank.h"
-#include "sound/sound_port.h"
 
 namespace tessel {
 

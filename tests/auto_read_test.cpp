@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "chart/kana_cells.h"
-#include "fakes.h"
-#include "window/layout.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
+#include "support/fakes.h"
 
 namespace tessel {
 namespace {
@@ -19,7 +19,7 @@ TEST(AutoRead, IsOffWhenTheWindowOpens) {
   LoadedChart w;
   EXPECT_EQ(w.model.command3().caption(), kAutoReadOffCaption);
   EXPECT_FALSE(w.model.timer1().enabled());
-  EXPECT_EQ(w.chart.ReadIndex, 1);
+  EXPECT_EQ(w.autoRead.readIndex(), 1);
 }
 
 TEST(AutoRead, RecitesTheFortyEightHiraganaInChartOrderThenWraps) {
@@ -35,7 +35,7 @@ TEST(AutoRead, RecitesTheFortyEightHiraganaInChartOrderThenWraps) {
     const KanaCell& cell = *findCell(static_cast<std::int16_t>(position));
     EXPECT_EQ(w.model.imgRight().top(), cell.top - kRowMarkerRaise) << position;
     EXPECT_EQ(w.model.imgTop().left(), cell.left + kColumnMarkerShift) << position;
-    EXPECT_EQ(w.chart.ReadIndex, position == kKanaPositions ? 1 : position + 1);
+    EXPECT_EQ(w.autoRead.readIndex(), position == kKanaPositions ? 1 : position + 1);
   }
   w.intervalPasses();
   EXPECT_EQ(w.sound.keys().back(), "101") << "tick 49 starts again at あ";
@@ -50,7 +50,7 @@ TEST(AutoRead, TwoPressesWithinAnIntervalReadNothingAndResetThePosition) {
   EXPECT_TRUE(w.sound.requests.empty());
   EXPECT_EQ(w.model.command3().caption(), kAutoReadOffCaption);
   EXPECT_FALSE(w.model.timer1().enabled());
-  EXPECT_EQ(w.chart.ReadIndex, 1);
+  EXPECT_EQ(w.autoRead.readIndex(), 1);
 }
 
 TEST(AutoRead, ARestartBeginsAgainAtTheFirstKana) {
@@ -73,7 +73,7 @@ TEST(AutoRead, AClickBetweenTicksDoesNotChangeWhatComesNext) {
   for (int i = 0; i < 5; ++i) w.intervalPasses();
   w.chart.Image1_Click(130);
   EXPECT_EQ(w.sound.keys().back(), "130");
-  EXPECT_EQ(w.chart.ReadIndex, 6);
+  EXPECT_EQ(w.autoRead.readIndex(), 6);
   w.intervalPasses();
   EXPECT_EQ(w.sound.keys().back(), "106");
   EXPECT_EQ(w.model.imgRight().top(), 570 - 200) << "the markers return to the hiragana";

@@ -4,8 +4,8 @@
 
 #include <QImage>
 
-#include "chart/kana_cells.h"
-#include "window/layout.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes.h"
-#include "window/layout.h"
+#include "form/layout.h"
+#include "support/fakes.h"
 
 namespace tessel {
 namespace {

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "form/layout.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {

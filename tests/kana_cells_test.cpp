@@ -1,4 +1,4 @@
-#include "chart/kana_cells.h"
+#include "form/kana_cells.h"
 
 #include <gtest/gtest.h>
 

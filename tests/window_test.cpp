@@ -8,11 +8,11 @@
 #include <QTest>
 
 #include "chart/cell_activation.h"
-#include "chart/kana_cells.h"
 #include "credits/credits.h"
-#include "recorders.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
+#include "support/recorders.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {

@@ -4,14 +4,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "chart/kana_cells.h"
-#include "window/layout.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
 namespace {
-
-constexpr QSize kChartSize(462, 492);  // two rows taller than the client area: cut off below
 
 QString qstr(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
@@ -43,6 +41,7 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
 
 void frmTessel::createControls() {
   std::map<std::string_view, QWidget*> containers;
+  std::map<int, QWidget*> tabOrder;
   for (const ControlSpec& spec : windowLayout()) {
     QWidget* parent = spec.container.empty() ? this : containers.at(spec.container);
     const auto left = static_cast<float>(spec.left), top = static_cast<float>(spec.top);
@@ -61,6 +60,7 @@ void frmTessel::createControls() {
         (spec.name == "Command1"   ? command1_
          : spec.name == "Command2" ? command2_
                                    : command3_) = button;
+        tabOrder[spec.tabIndex] = button;
         break;
       }
       case ControlKind::Timer:
@@ -87,10 +87,14 @@ void frmTessel::createControls() {
         break;
     }
   }
-  // Focus moves Close → About → Auto-read; the frames and the label never take it.
-  setTabOrder(command1_, command2_);
-  setTabOrder(command2_, command3_);
-  command1_->setFocus();
+  // Focus follows the table's tab indices among the controls that take it (the buttons; the frames
+  // and the label never do), starting at the lowest.
+  QWidget* previous = nullptr;
+  for (auto [index, widget] : tabOrder) {
+    if (previous) setTabOrder(previous, widget);
+    previous = widget;
+  }
+  if (!tabOrder.empty()) tabOrder.begin()->second->setFocus();
 }
 
 void frmTessel::connectEvents() {
@@ -120,7 +124,8 @@ void frmTessel::mouseMoveEvent(QMouseEvent* event) {
 void frmTessel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  painter.drawPixmap(0, 0, svgPixmap(qstr(kChartPicture), kChartSize, devicePixelRatioF()));
+  painter.drawPixmap(
+      0, 0, svgPixmap(qstr(kChartPicture), {kChartWidth, kChartHeight}, devicePixelRatioF()));
 }
 
 ImageWidget* frmTessel::image1(std::int16_t index) {

@@ -14,7 +14,7 @@
 #include "chart/auto_read.h"
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
-#include "window/controls.h"
+#include "form/controls.h"
 #include "window/qt_controls.h"
 
 namespace tessel {
@@ -39,7 +39,7 @@ class frmTessel : public QWidget, public Controls {
   void end() override;
 
   ImageWidget& image50() { return *image50_; }
-  const CellActivation& chart() const { return chart_; }
+  const AutoRead& autoRead() const { return autoRead_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

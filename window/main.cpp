@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "form/layout.h"
 #include "sound/sound_player.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void releaseStartupMessages() {
 
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("prjTessel"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  QApplication::setApplicationVersion(QString::fromLatin1(TESSEL_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
   previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);

@@ -7,9 +7,9 @@
 #include <QStyleHints>
 #include <cmath>
 
-#include "chart/kana_cells.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
 #include "sound/latency_probe.h"
-#include "window/layout.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -32,10 +32,6 @@ PointerArgs pointerArgs(const QMouseEvent& event) {
 }
 
 }  // namespace
-
-int toPixels(float twips) {
-  return static_cast<int>(std::lround(twips / kTwipsPerPixelF));
-}
 
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
   return svgCursor(QString::fromStdString(picture.resource), kHandHotSpot,

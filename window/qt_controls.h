@@ -11,15 +11,13 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "window/controls.h"
+#include "form/controls.h"
+#include "form/units.h"
 
 namespace tessel {
 
 // The hand cursor's hot spot: the tip of the pointing finger, in logical pixels.
 inline constexpr QPoint kHandHotSpot{12, 1};
-
-// Twips to logical pixels, rounded to nearest.
-int toPixels(float twips);
 
 // Pointer arguments as the handlers take them: button and shift masks, position in twips.
 struct PointerArgs {

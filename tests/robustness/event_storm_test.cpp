@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "chart/cell_activation.h"
-#include "chart/kana_cells.h"
 #include "credits/credits.h"
-#include "recorders.h"
+#include "form/kana_cells.h"
+#include "form/layout.h"
+#include "support/recorders.h"
 #include "window/frm_tessel.h"
-#include "window/layout.h"
 
 namespace tessel {
 namespace {
@@ -281,7 +281,7 @@ class EventStorm : public ::testing::Test {
 
   ::testing::AssertionResult consistent() {
     std::ostringstream why;
-    const std::int16_t read = window.chart().ReadIndex;
+    const std::int16_t read = window.autoRead().readIndex();
     if (read < 1 || read > kKanaPositions) why << "ReadIndex " << read << " outside 1..48; ";
     if (read != readIndex) why << "ReadIndex " << read << ", expected " << readIndex << "; ";
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "chart/kana_cells.h"
 #include "credits/credits.h"
-#include "recorders.h"
+#include "form/kana_cells.h"
 #include "sound/sound_player.h"
+#include "support/recorders.h"
 #include "window/frm_tessel.h"
 
 namespace tessel {
@@ -52,7 +52,7 @@ TEST(LeakSession, ASessionEndedByCloseLeavesNothingBehind) {
     });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_TRUE(scriptRan);
-    EXPECT_EQ(window.chart().ReadIndex, 1);
+    EXPECT_EQ(window.autoRead().readIndex(), 1);
     EXPECT_EQ(mail.urls.size(), 1u);
   }
   EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "leaks are listed above";

@@ -6,8 +6,8 @@
 #include <map>
 #include <memory>
 
-#include "window/controls.h"
-#include "window/layout.h"
+#include "form/controls.h"
+#include "form/layout.h"
 
 namespace tessel {
 

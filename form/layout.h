@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "window/controls.h"
+#include "form/controls.h"
+#include "form/units.h"
 
 namespace tessel {
 
@@ -20,12 +21,22 @@ struct ControlSpec {
   int left = 0, top = 0, width = 0, height = 0;
   std::string_view container = {};  // empty: the window itself
   std::u16string_view caption = {};
-  int tabIndex = -1;              // -1: not in the tab order
+  int tabIndex = -1;              // focus order among the controls that take focus; -1: none
   std::string_view picture = {};  // Qt resource path of the artwork
 };
 
 inline constexpr int kClientWidth = 9480;  // twips: 632 x 490 logical pixels
 inline constexpr int kClientHeight = 7350;
+// The chart picture, in logical pixels: two rows taller than the client area, so cut off below.
+inline constexpr int kChartWidth = 462;
+inline constexpr int kChartHeight = 492;
+
+// Where the markers stand once they point at a cell, in twips: the row marker just right of the
+// chart with its arrow 200 twips below its top, the column marker just above the first row.
+inline constexpr float kRowMarkerLeft = 6945;
+inline constexpr float kColumnMarkerTop = 345;
+inline constexpr float kRowMarkerRaise = 200;
+inline constexpr float kColumnMarkerShift = 100;
 inline constexpr int kTimerInterval = 1000;  // ms
 inline constexpr Rgb kLabelRestColor{128, 0, 0};
 inline constexpr Rgb kLabelHoverColor{0, 0, 255};
@@ -37,13 +48,10 @@ inline constexpr std::string_view kChartPicture = ":/artwork/chart.svg";
 inline constexpr std::string_view kHandCursorPicture = ":/artwork/hand_cursor.svg";
 inline constexpr std::string_view kIconPicture = ":/artwork/icon.svg";
 
-// Picture number `n` (from 1) of the image list; only number 1, the hand cursor, is used.
-Picture imageListPicture(int n);
-
 // All controls of the window in creation order.
 std::span<const ControlSpec> windowLayout();
 
-// The control named `name` (the first, for the cell array), or nullptr.
-const ControlSpec* findControl(std::string_view name);
+// Picture number `n` (from 1) of the image list; only number 1, the hand cursor, is used.
+Picture imageListPicture(int n);
 
 }  // namespace tessel

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "chart/sound_port.h"
 #include "credits/mail_link.h"
-#include "sound/sound_port.h"
 
 namespace tessel::testing {
 

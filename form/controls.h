@@ -2,9 +2,9 @@
 //
 // The handlers in chart/ and credits/ never touch a widget: they read and change controls through
 // these interfaces. Two implementations exist: the Qt window (frm_tessel) and an in-memory model
-// (control_model) that records every property so the handlers can be driven and observed without a
-// display. Positions are in twips (15 to a logical pixel); they are whole numbers, carried as float
-// because the marker arithmetic is done in single precision.
+// in the tests (tests/support/control_model) that records every property so the handlers can be
+// driven and observed without a display. Positions are in twips (15 to a logical pixel); they are
+// whole numbers, carried as float because the marker arithmetic is done in single precision.
 #pragma once
 
 #include <cstdint>

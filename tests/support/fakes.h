@@ -6,10 +6,10 @@
 
 #include "chart/auto_read.h"
 #include "chart/cell_activation.h"
+#include "chart/sound_port.h"
 #include "credits/credits.h"
-#include "recorders.h"
-#include "sound/sound_port.h"
-#include "window/control_model.h"
+#include "support/control_model.h"
+#include "support/recorders.h"
 
 namespace tessel::testing {
 

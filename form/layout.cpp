@@ -1,9 +1,9 @@
-#include "window/layout.h"
+#include "form/layout.h"
 
 #include <array>
 #include <vector>
 
-#include "chart/kana_cells.h"
+#include "form/kana_cells.h"
 
 namespace tessel {
 namespace {
@@ -79,7 +79,7 @@ std::vector<ControlSpec> buildLayout() {
   for (std::int16_t index : kEarlyCells) layout.push_back(cellSpec(index));
   layout.push_back({.name = "imgRight",
                     .kind = K::Image,
-                    .left = 6945,
+                    .left = static_cast<int>(kRowMarkerLeft),
                     .top = 975,
                     .width = 960,
                     .height = 1080,
@@ -87,7 +87,7 @@ std::vector<ControlSpec> buildLayout() {
   layout.push_back({.name = "imgTop",
                     .kind = K::Image,
                     .left = 6225,
-                    .top = 345,
+                    .top = static_cast<int>(kColumnMarkerTop),
                     .width = 405,
                     .height = 210,
                     .picture = ":/artwork/column_marker.svg"});
@@ -112,20 +112,18 @@ std::vector<ControlSpec> buildLayout() {
 
 }  // namespace
 
-Picture imageListPicture(int n) {
-  return n == 1 ? Picture{std::string(kHandCursorPicture)} : Picture{};
-}
-
 std::span<const ControlSpec> windowLayout() {
   static const std::vector<ControlSpec> layout = buildLayout();
   return layout;
 }
 
-const ControlSpec* findControl(std::string_view name) {
+Picture imageListPicture(int n) {
+  // The list holds one picture that is ever read: the hand cursor, as its row says.
+  if (n != 1) return {};
   for (const ControlSpec& spec : windowLayout()) {
-    if (spec.name == name) return &spec;
+    if (spec.kind == ControlKind::ImageList) return {std::string(spec.picture)};
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace tessel

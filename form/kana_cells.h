@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "form/units.h"
+
 namespace tessel {
 
 enum class Script { Hiragana, Katakana };
@@ -26,7 +28,6 @@ struct KanaCell {
 };
 
 inline constexpr int kCellSize = 615;  // twips, both ways
-inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kKanaPositions = 48;
 
 // All 96 cells: hiragana 1..48, then katakana 101..148.
