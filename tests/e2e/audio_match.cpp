@@ -13,9 +13,14 @@
 //       Exit 0 when every sample in the range is silence; otherwise 1 and "sound at OFFSET".
 //   audio_match --info
 //       "bytes_per_second N" for the device format, and each key's clip length in bytes.
+//   audio_match --layout
+//       Where the scripts find things, from the program's own layout table: "title TEXT", then
+//       "NAME X Y" for the centre of each control in window pixels (a button: its frame's), and
+//       "cellN X Y" for each kana cell.
 //
 // --from and --to bound the part of the file searched (a clip must lie wholly inside); they are
 // rounded down to whole frames. Exit status 2 means the arguments or the file were unusable.
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -23,11 +28,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "form/layout.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
 
@@ -84,6 +91,26 @@ std::vector<std::size_t> occurrences(const std::vector<std::uint8_t>& data, std:
   return found;
 }
 
+void printLayout() {
+  using tessel::kTwipsPerPixel;
+  const auto& title = tessel::kWindowCaption;
+  std::printf(
+      "title %s\n",
+      QString::fromUtf16(title.data(), static_cast<qsizetype>(title.size())).toUtf8().data());
+  std::map<std::string_view, const tessel::ControlSpec*> byName;
+  for (const tessel::ControlSpec& spec : tessel::windowLayout()) {
+    byName.emplace(spec.name, &spec);
+    // A button fills its frame: the frame's centre is the button's.
+    const tessel::ControlSpec& at = spec.container.empty() ? spec : *byName.at(spec.container);
+    if (at.width == 0) continue;  // the timer and the image list are not on screen
+    const std::string name = spec.kind == tessel::ControlKind::Cell
+                                 ? "cell" + std::to_string(spec.index)
+                                 : std::string(spec.name);
+    std::printf("%s %d %d\n", name.c_str(), (at.left + at.width / 2) / kTwipsPerPixel,
+                (at.top + at.height / 2) / kTwipsPerPixel);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +124,9 @@ int main(int argc, char** argv) {
       silent = true;
     } else if (arg == "--info") {
       info = true;
+    } else if (arg == "--layout") {
+      printLayout();
+      return 0;
     } else if ((arg == "--from" || arg == "--to") && i + 1 < argc) {
       const auto value = parseBytes(argv[++i]);
       if (!value) return usage();

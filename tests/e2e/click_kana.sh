@@ -16,7 +16,7 @@ between 58 "$top" 62 || fail "row marker not beside row 1 at load (dress top at 
 
 # Both clocks start when xdotool returns: by then the X server has the release, and on a busy
 # machine xdotool itself can take most of a second to get there.
-click "388 58"
+click "$cell6_XY"
 clicked=$EPOCHREALTIME
 at_click=$(audio_bytes)
 

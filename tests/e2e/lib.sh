@@ -2,8 +2,9 @@
 # going to a file, pointer clicks through xdotool, pixel checks on screenshots of the window.
 #
 # A test script sources this file and calls e2e_init with its three arguments:
-#   TESSEL       the built executable
-#   AUDIO_MATCH  the audio_match tool (finds recordings in the disk-audio file)
+#   TESSEL       the built executable (the sanitized copy, for the fault tests)
+#   AUDIO_MATCH  the audio_match tool: finds recordings in the disk-audio file, and tells where
+#                the controls are (--layout), so no position is written down twice
 #   WORK         a directory for this test's artefacts; emptied first, left behind for inspection
 # Exit status: 0 pass, 1 fail, 77 skipped (no Xvfb, xdotool or ImageMagick).
 # shellcheck shell=bash disable=SC2034  # the constants are for the scripts that source this file
@@ -12,17 +13,9 @@ set -uo pipefail
 # A decimal point for the clock arithmetic, and UTF-8 for the window name.
 export LC_ALL=C.UTF-8
 
-readonly WINDOW_NAME="Morlen日语五十音"
+readonly BARE_XY="490 320"  # white window ground: no control there
+readonly AWAY_XY="900 700"  # off the window, on the root window
 
-# Places in window pixels, from the fixed layout.
-readonly AUTO_READ_XY="570 396"  # centre of the auto-read button (frame 530,383 81x27)
-readonly ABOUT_XY="570 431"
-readonly CLOSE_XY="570 466"
-readonly CREDIT_XY="580 357"  # centre of the credit line (548,342 65x31)
-readonly BARE_XY="490 320"    # white window ground: no control there
-readonly AWAY_XY="900 700"    # off the window, on the root window
-
-E2E_PIDS=()
 TESSEL_PID=""
 XVFB_PID=""
 WIN=""
@@ -30,6 +23,7 @@ WIN=""
 log() { printf '[%6.2f] %s\n' "$(elapsed)" "$*"; }
 fail() {
   printf '[%6.2f] FAIL: %s\n' "$(elapsed)" "$*" >&2
+  [ -s "${WORK:-/nonexistent}/tessel.log" ] && sed 's/^/  tessel: /' "$WORK/tessel.log" >&2
   exit 1
 }
 skip() {
@@ -59,8 +53,10 @@ e2e_init() {
   done
   [ -x "$TESSEL" ] || fail "no executable at $TESSEL"
   [ -x "$AUDIO_MATCH" ] || fail "no audio_match at $AUDIO_MATCH"
-  # The output format the program opens, as audio_match knows it.
   BYTES_PER_SECOND=$("$AUDIO_MATCH" --info | awk '/^bytes_per_second/ { print $2 }')
+  # Command1_XY, Label1_XY, cell6_XY … and the window's title, from the layout table.
+  eval "$("$AUDIO_MATCH" --layout | awk '$1 != "title" { printf "%s_XY=\"%s %s\"\n", $1, $2, $3 }')"
+  WINDOW_NAME=$("$AUDIO_MATCH" --layout | sed -n 's/^title //p')
   rm -rf "$WORK"
   mkdir -p "$WORK" || fail "cannot create $WORK"
   AUDIO=$WORK/audio.raw
@@ -73,16 +69,8 @@ e2e_cleanup() {
   local status=$?
   trap - EXIT
   stop_tessel
-  local pid
-  for pid in "${E2E_PIDS[@]}"; do
-    {
-      kill -KILL "$pid"
-      wait "$pid"
-    } 2>/dev/null
-  done
   if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
     kill -TERM "$XVFB_PID" 2>/dev/null
-    wait_gone "$XVFB_PID" 3 || kill -KILL "$XVFB_PID" 2>/dev/null
     wait "$XVFB_PID" 2>/dev/null
   fi
   case $status in
@@ -93,41 +81,29 @@ e2e_cleanup() {
   exit "$status"
 }
 
-# wait_gone PID SECONDS: true once the process has ended.
-wait_gone() {
-  local deadline
-  deadline=$(awk -v t="$EPOCHREALTIME" -v d="$2" 'BEGIN { printf "%.3f", t + d }')
-  while kill -0 "$1" 2>/dev/null; do
-    # A zombie child of this shell still answers kill -0: reap it to tell.
-    if [ "$(ps -o stat= -p "$1" 2>/dev/null | cut -c1)" = Z ]; then return 0; fi
-    between 0 "$EPOCHREALTIME" "$deadline" || return 1
-    sleep 0.02
-  done
-}
-
 # A private X server on a display number it picks itself (-displayfd), so parallel runs and any
 # other X server on the machine never collide.
 start_x() {
-  local number=$WORK/display
+  local number=$WORK/display i
   : >"$number"
   Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$number" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
-  local i
   for ((i = 0; i < 200; i++)); do
     [ -s "$number" ] && break
     kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     sleep 0.05
   done
   [ -s "$number" ] || fail "Xvfb gave no display number within 10 s"
-  DISPLAY=":$(head -n1 "$number")"
-  export DISPLAY
-  log "Xvfb $XVFB_PID on $DISPLAY"
+  export DISPLAY=":$(head -n1 "$number")"
+  unset WAYLAND_DISPLAY
 }
 
-# start_tessel [NAME=VALUE...]: the program with its sound going to $AUDIO, extra environment as
-# given; waits until the window is mapped and painted (the column marker drawn over cell 1).
+# start_tessel [NAME=VALUE...]: the program with its sound going to $AUDIO and its output to
+# $WORK/tessel.log, extra environment as given; waits until the window is mapped and painted
+# (the column marker drawn over cell 1).
 start_tessel() {
   rm -f "$AUDIO"
+  : >"$WORK/tessel.log"
   (
     # No desktop environment, so the mail link goes to the first xdg-open on PATH and nowhere else.
     unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID \
@@ -138,17 +114,16 @@ start_tessel() {
     exec "$TESSEL"
   ) >>"$WORK/tessel.log" 2>&1 &
   TESSEL_PID=$!
-  local started=$EPOCHREALTIME i
+  local started=$EPOCHREALTIME i centre=none
   WIN=""
   for ((i = 0; i < 300; i++)); do
-    WIN=$(xdotool search --onlyvisible --name "$WINDOW_NAME" 2>/dev/null | head -n1)
+    WIN=$(xdotool search --onlyvisible --name "^$WINDOW_NAME\$" 2>/dev/null | head -n1)
     [ -n "$WIN" ] && break
-    kill -0 "$TESSEL_PID" 2>/dev/null || fail "the program ended at start-up: $(cat "$WORK/tessel.log")"
+    kill -0 "$TESSEL_PID" 2>/dev/null || fail "the program ended at start-up"
     sleep 0.1
   done
   [ -n "$WIN" ] || fail "no window named $WINDOW_NAME within 30 s"
   pointer_to "$AWAY_XY"
-  local centre=none
   for ((i = 0; i < 100; i++)); do
     shot ready
     centre=$(column_marker_centre ready)
@@ -159,15 +134,30 @@ start_tessel() {
   log "window $WIN painted $(seconds_since "$started") s after start (pid $TESSEL_PID)"
 }
 
-# stop_tessel: ends the program. SIGKILL, because SDL's audio start-up installs handlers that
-# catch SIGTERM and SIGINT and the program never acts on them; the tests that care about a clean
-# exit use the close button.
+# SIGKILL: a test that cares about a clean exit uses the close button and wait_exit.
 stop_tessel() {
   if [ -n "$TESSEL_PID" ]; then
     kill -KILL "$TESSEL_PID" 2>/dev/null
     wait "$TESSEL_PID" 2>/dev/null
     TESSEL_PID=""
   fi
+}
+
+# wait_exit SECONDS: waits for the program to end by itself; sets EXIT_STATUS, or fails.
+wait_exit() {
+  local i
+  for ((i = 0; i < $1 * 50; i++)); do
+    # A zombie child of this shell still answers kill -0: its state tells.
+    [ "$(ps -o stat= -p "$TESSEL_PID" 2>/dev/null | cut -c1)" = Z ] && break
+    kill -0 "$TESSEL_PID" 2>/dev/null || break
+    sleep 0.02
+  done
+  kill -0 "$TESSEL_PID" 2>/dev/null && [ "$(ps -o stat= -p "$TESSEL_PID" | cut -c1)" != Z ] &&
+    fail "the program was still running $1 s later"
+  wait "$TESSEL_PID"
+  EXIT_STATUS=$?
+  TESSEL_PID=""
+  ! grep -qE 'Sanitizer|runtime error:' "$WORK/tessel.log" || fail "a sanitizer reported the program"
 }
 
 # pointer_to "X Y": window coordinates; AWAY_XY lies outside the window on the root.
@@ -187,21 +177,17 @@ click() {
 # shot NAME: the window alone, as $WORK/NAME.png.
 shot() { import -window "$WIN" "$WORK/$1.png" 2>>"$WORK/import.log"; }
 
-# Pixels of a region as "x y r g b" lines, 8 bits per channel, window coordinates.
-pixels() { # NAME X Y W H
-  convert "$WORK/$1.png" -crop "$4x$5+$2+$3" -depth 8 txt:- 2>/dev/null |
-    awk -v ox="$2" -v oy="$3" -F'[,:() ]+' 'NR > 1 { print $1 + ox, $2 + oy, $3, $4, $5 }'
-}
-
 # color_box NAME X Y W H R G B TOL: "count minx miny maxx maxy" of the pixels within TOL of
-# (R,G,B) in every channel, or "0" when there are none.
+# (R,G,B) in every channel, or "0" when there are none; window coordinates.
 color_box() {
-  pixels "$1" "$2" "$3" "$4" "$5" | awk -v R="$6" -v G="$7" -v B="$8" -v t="$9" '
+  convert "$WORK/$1.png" -crop "$4x$5+$2+$3" -depth 8 txt:- 2>/dev/null |
+    awk -v ox="$2" -v oy="$3" -v R="$6" -v G="$7" -v B="$8" -v t="$9" -F'[,:() ]+' '
     function near(a, b) { return a - b <= t && b - a <= t }
-    near($3, R) && near($4, G) && near($5, B) {
-      if (!n++) { x0 = x1 = $1; y0 = y1 = $2 }
-      if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1
-      if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2
+    NR > 1 && near($3, R) && near($4, G) && near($5, B) {
+      x = $1 + ox; y = $2 + oy
+      if (!n++) { x0 = x1 = x; y0 = y1 = y }
+      if (x < x0) x0 = x; if (x > x1) x1 = x
+      if (y < y0) y0 = y; if (y > y1) y1 = y
     }
     END { if (n) print n, x0, y0, x1, y1; else print 0 }'
 }
@@ -223,9 +209,8 @@ audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
 
 # wait_audio SECONDS KEY...: polls until every KEY has played whole; prints audio_match's lines.
 wait_audio() {
-  local limit=$1 out
+  local limit=$1 out deadline
   shift
-  local deadline
   deadline=$(awk -v t="$EPOCHREALTIME" -v d="$limit" 'BEGIN { printf "%.3f", t + d }')
   while :; do
     out=$("$AUDIO_MATCH" "$AUDIO" "$@" 2>&1) && {
@@ -245,5 +230,3 @@ first_offset() { printf '%s\n' "$2" | awk -v k="$1" '$1 == k && $2 != "none" { p
 
 # clip_bytes KEY: the length of KEY's recording as the device plays it.
 clip_bytes() { "$AUDIO_MATCH" --info | awk -v k="$1" '$1 == k { print $2 }'; }
-
-window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x'; }
