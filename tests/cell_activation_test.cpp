@@ -72,23 +72,6 @@ TEST(Activation, AnIndexWithNoCellAsksForItsKeyAndMovesNothing) {
   }
 }
 
-TEST(PressFeedback, FramesOnlyThePressedCellUntilReleaseWithAnyButton) {
-  for (const KanaCell& cell : allCells()) {
-    LoadedChart w;
-    for (std::int16_t button : {1, 2, 4}) {
-      w.chart.Image1_MouseDown(cell.index, button, 0, 3.f, 4.f);
-      for (const KanaCell& other : allCells()) {
-        ASSERT_EQ(w.model.image1(other.index)->borderStyle(),
-                  other.index == cell.index ? kBorderSingle : kBorderNone)
-            << "pressed " << cell.index << ", looking at " << other.index;
-      }
-      w.chart.Image1_MouseUp(cell.index, button, 0, 3.f, 4.f);
-      ASSERT_EQ(w.model.image1(cell.index)->borderStyle(), kBorderNone) << cell.index;
-    }
-    EXPECT_TRUE(w.sound.requests.empty()) << "press and release alone must not speak";
-  }
-}
-
 TEST(HoverCursor, ShowsTheHandOverEveryCellAndNowhereElse) {
   LoadedChart w;
   for (const KanaCell& cell : allCells()) {

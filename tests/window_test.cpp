@@ -1,10 +1,10 @@
-// The real frmTessel: geometry, captions, tab order and how Qt's pointer events reach the handlers.
+// The real frmTessel: geometry, captions, tab order, painting, cursors and the real timer. How
+// pointer events reach the handlers is the event storm's to check (event_storm_test.cpp).
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "chart/cell_activation.h"
@@ -118,40 +118,6 @@ TEST_F(Window, EveryCellLiesOnItsKanaAndAClickOnItSpeaksIt) {
   }
 }
 
-TEST_F(Window, ADoubleClickSpeaksAndFramesOnce) {
-  ImageWidget& cell = *window.image1(6);
-  QSignalSpy downs(&cell, &ImageWidget::mouseDown), ups(&cell, &ImageWidget::mouseUp);
-  QTest::mouseDClick(handle(), Qt::LeftButton, Qt::NoModifier, centreOf(6));
-  EXPECT_EQ(sound.keys, std::vector<std::string>{"106"});
-  EXPECT_EQ(downs.count(), 1);
-  EXPECT_EQ(ups.count(), 2);
-  EXPECT_EQ(cell.borderStyle(), kBorderNone);
-  // A later single click is an ordinary click again.
-  QTest::mouseClick(handle(), Qt::LeftButton, Qt::NoModifier, centreOf(6), 800);
-  EXPECT_EQ(sound.keys.size(), 2u);
-}
-
-TEST_F(Window, PressFramesTheCellAndAReleaseElsewhereUnframesWithoutClicking) {
-  ImageWidget& pressed = *window.image1(6);
-  QTest::mousePress(handle(), Qt::LeftButton, Qt::NoModifier, centreOf(6));
-  EXPECT_EQ(pressed.borderStyle(), kBorderSingle);
-  QImage framed = window.grab().toImage();
-  EXPECT_EQ(framed.pixelColor(inWindow(pressed).topLeft() + QPoint(20, 0)), QColor(Qt::black));
-  QTest::mouseMove(handle(), centreOf(1));
-  QTest::mouseRelease(handle(), Qt::LeftButton, Qt::NoModifier, centreOf(1));
-  EXPECT_EQ(pressed.borderStyle(), kBorderNone);
-  EXPECT_EQ(window.image1(1)->borderStyle(), kBorderNone);
-  EXPECT_TRUE(sound.keys.empty());
-}
-
-TEST_F(Window, TheSecondaryButtonFramesButDoesNotSpeak) {
-  QTest::mousePress(handle(), Qt::RightButton, Qt::NoModifier, centreOf(12));
-  EXPECT_EQ(window.image1(12)->borderStyle(), kBorderSingle);
-  QTest::mouseRelease(handle(), Qt::RightButton, Qt::NoModifier, centreOf(12));
-  EXPECT_EQ(window.image1(12)->borderStyle(), kBorderNone);
-  EXPECT_TRUE(sound.keys.empty());
-}
-
 // Counts the cursor changes a widget announces: each one is a round trip to the window system.
 struct CursorChanges : QObject {
   bool eventFilter(QObject*, QEvent* event) override {
@@ -169,45 +135,6 @@ TEST_F(Window, HoveringACellShowsTheHandWhichIsSetOnceNotOnEveryMove) {
   window.image1(30)->installEventFilter(&changes);
   for (int dx = 1; dx <= 10; ++dx) moveTo(centreOf(30) + QPoint(dx % 5, 0));
   EXPECT_EQ(changes.count, 0);
-}
-
-TEST_F(Window, OnlyTheBareWindowResetsTheCreditColour) {
-  const QPoint label = inWindow(window.label1()).center();
-  const auto colour = [&] { return window.label1().palette().color(QPalette::WindowText); };
-  const QColor red(128, 0, 0), blue(0, 0, 255);
-  const std::pair<QPoint, QColor> moves[] = {
-      {label, blue},
-      {inWindow(window.image50()).center(), blue},   // decoration
-      {inWindow(window.imgRight()).center(), blue},  // row marker
-      {inWindow(window.command2()).center(), blue},  // a button
-      {centreOf(20), blue},                          // a cell
-      {QPoint(600, 20), red},                        // bare white background
-      {label, blue},
-      {QPoint(458, 100), red},  // chart picture right of the cells
-  };
-  int n = 0;
-  for (const auto& [point, expected] : moves) {
-    moveTo(point);
-    EXPECT_EQ(colour(), expected) << "move " << n++;
-  }
-  EXPECT_EQ(window.label1().cursor().shape(), Qt::BitmapCursor);
-}
-
-TEST_F(Window, AboutHidesAndShowsTheCreditLineWhichThenTakesNoEvents) {
-  QTest::mouseClick(&window.command2(), Qt::LeftButton);
-  EXPECT_FALSE(window.label1().isVisible());
-  const QPoint label = inWindow(window.label1()).center();
-  QTest::mouseClick(handle(), Qt::LeftButton, Qt::NoModifier, label);
-  EXPECT_TRUE(mail.urls.empty()) << "a hidden credit line must not open mail";
-  QTest::mouseClick(&window.command2(), Qt::LeftButton);
-  EXPECT_TRUE(window.label1().isVisible());
-  QTest::mouseClick(handle(), Qt::LeftButton, Qt::NoModifier, label);
-  EXPECT_EQ(mail.urls, std::vector<std::string>{contactUrl()});
-}
-
-TEST_F(Window, ADoubleClickOnTheCreditLineOpensMailOnce) {
-  QTest::mouseDClick(handle(), Qt::LeftButton, Qt::NoModifier, inWindow(window.label1()).center());
-  EXPECT_EQ(mail.urls.size(), 1u);
 }
 
 TEST_F(Window, AutoReadTicksOnceASecondOnTheRealTimer) {

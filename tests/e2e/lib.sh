@@ -199,12 +199,6 @@ column_marker_centre() {
     awk '$1 >= 100 { printf "%d\n", ($2 + $4) / 2 + 0.5; next } { print "none" }'
 }
 
-# The row marker's girl: the top row of her orange sleeve and dress (#F08A3C), 35 px below the
-# marker's own top, or "none". Only x 463..520, clear of the decoration picture.
-row_marker_dress_top() {
-  color_box "$1" 463 0 58 490 240 138 60 24 | awk '$1 >= 200 { print $3; next } { print "none" }'
-}
-
 audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
 
 # wait_audio SECONDS KEY...: polls until every KEY has played whole; prints audio_match's lines.

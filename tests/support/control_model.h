@@ -1,77 +1,54 @@
 // An in-memory window: every control property the handlers can change, recorded and readable.
 // Tests drive the handlers against it with no display; it starts from the same layout table as the
-// real window.
+// real window. One record serves every kind of control; each kind reads only its own fields.
 #pragma once
 
 #include <map>
-#include <memory>
+#include <string>
 
 #include "form/controls.h"
 #include "form/layout.h"
 
 namespace tessel {
 
-class ModelImage : public ImageControl {
+class ModelControl : public ImageControl,
+                     public LabelControl,
+                     public ButtonControl,
+                     public TimerControl {
  public:
-  explicit ModelImage(const ControlSpec& spec) : left_(spec.left), top_(spec.top) {}
+  ModelControl() = default;
+  explicit ModelControl(const ControlSpec& spec)
+      : left_(static_cast<float>(spec.left)),
+        top_(static_cast<float>(spec.top)),
+        caption_(spec.caption) {}
+
   float left() const override { return left_; }
   float top() const override { return top_; }
   void move(float left, float top) override { left_ = left, top_ = top; }
   void setBorderStyle(int style) override { borderStyle_ = style; }
   void setMouseIcon(const Picture& picture) override { mouseIcon_ = picture; }
   void setMousePointer(int pointer) override { mousePointer_ = pointer; }
+  bool visible() const override { return visible_; }
+  void setVisible(bool visible) override { visible_ = visible; }
+  void setForeColor(Rgb color) override { foreColor_ = color; }
+  std::u16string caption() const override { return caption_; }
+  void setCaption(const std::u16string& caption) override { caption_ = caption; }
+  void setEnabled(bool enabled) override { enabled_ = enabled, starts_ += enabled ? 1 : 0; }
 
   int borderStyle() const { return borderStyle_; }
   const Picture& mouseIcon() const { return mouseIcon_; }
   int mousePointer() const { return mousePointer_; }
-
- private:
-  float left_, top_;
-  int borderStyle_ = kBorderNone;
-  Picture mouseIcon_;
-  int mousePointer_ = kPointerDefault;
-};
-
-class ModelLabel : public LabelControl {
- public:
-  bool visible() const override { return visible_; }
-  void setVisible(bool visible) override { visible_ = visible; }
-  void setForeColor(Rgb color) override { foreColor_ = color; }
-  void setMouseIcon(const Picture& picture) override { mouseIcon_ = picture; }
-  void setMousePointer(int pointer) override { mousePointer_ = pointer; }
-
   Rgb foreColor() const { return foreColor_; }
-  const Picture& mouseIcon() const { return mouseIcon_; }
-  int mousePointer() const { return mousePointer_; }
-
- private:
-  bool visible_ = true;
-  Rgb foreColor_ = kLabelRestColor;
-  Picture mouseIcon_;
-  int mousePointer_ = kPointerDefault;
-};
-
-class ModelButton : public ButtonControl {
- public:
-  explicit ModelButton(const ControlSpec& spec) : caption_(spec.caption) {}
-  std::u16string caption() const override { return caption_; }
-  void setCaption(const std::u16string& caption) override { caption_ = caption; }
-
- private:
-  std::u16string caption_;
-};
-
-class ModelTimer : public TimerControl {
- public:
-  void setEnabled(bool enabled) override {
-    enabled_ = enabled;
-    if (enabled) ++starts_;
-  }
   bool enabled() const { return enabled_; }
-  int starts() const { return starts_; }  // how many fresh intervals were begun
+  int starts() const { return starts_; }  // how many fresh timer intervals were begun
 
  private:
-  bool enabled_ = false;
+  float left_ = 0, top_ = 0;
+  std::u16string caption_;
+  int borderStyle_ = kBorderNone, mousePointer_ = kPointerDefault;
+  Picture mouseIcon_;
+  bool visible_ = true, enabled_ = false;
+  Rgb foreColor_ = kLabelRestColor;
   int starts_ = 0;
 };
 
@@ -79,25 +56,21 @@ class ControlModel : public Controls {
  public:
   ControlModel();
 
-  ModelImage* image1(std::int16_t index) override;
-  ModelImage& imgRight() override { return *imgRight_; }
-  ModelImage& imgTop() override { return *imgTop_; }
-  ModelLabel& label1() override { return label1_; }
-  ModelButton& command1() override { return *command1_; }
-  ModelButton& command2() override { return *command2_; }
-  ModelButton& command3() override { return *command3_; }
-  ModelTimer& timer1() override { return timer1_; }
-  Picture imageList1(int n) const override;
+  ModelControl* image1(std::int16_t index) override;
+  ModelControl& imgRight() override { return named_["imgRight"]; }
+  ModelControl& imgTop() override { return named_["imgTop"]; }
+  ModelControl& label1() override { return named_["Label1"]; }
+  ModelControl& command1() override { return named_["Command1"]; }
+  ModelControl& command2() override { return named_["Command2"]; }
+  ModelControl& command3() override { return named_["Command3"]; }
+  ModelControl& timer1() override { return named_["Timer1"]; }
+  Picture imageList1(int n) const override { return imageListPicture(n); }
   void end() override { ended_ = true; }
-
   bool ended() const { return ended_; }
 
  private:
-  std::map<std::int16_t, std::unique_ptr<ModelImage>> cells_;
-  std::unique_ptr<ModelImage> imgRight_, imgTop_;
-  ModelLabel label1_;
-  std::unique_ptr<ModelButton> command1_, command2_, command3_;
-  ModelTimer timer1_;
+  std::map<std::int16_t, ModelControl> cells_;
+  std::map<std::string_view, ModelControl> named_;
   bool ended_ = false;
 };
 
