@@ -30,8 +30,8 @@ xvfb="" app=""
 cleanup() {
   local status=$?
   set +e
-  # SIGKILL for the program: SDL's audio start-up takes over SIGTERM and SIGINT.
-  if [ -n "$app" ]; then kill -KILL "$app" && wait "$app"; fi 2>/dev/null
+  # The program leaves SIGTERM to its default action: it ends at once.
+  if [ -n "$app" ]; then kill -TERM "$app" && wait "$app"; fi 2>/dev/null
   if [ -n "$xvfb" ]; then kill -TERM "$xvfb" && wait "$xvfb"; fi 2>/dev/null
   rm -rf "$tmp"
   exit "$status"
