@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: run test build setup configure bench format clean
+.PHONY: run test build setup configure bench package format clean
 
 setup:
 	@bash tools/setup.sh
@@ -24,6 +24,11 @@ test: configure
 bench: CMAKE_ARGS += -DTESSEL_BENCHMARKS=ON
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target bench
+
+# A Debian package of the program alone: $(BUILD)/tessel_<version>_<arch>.deb.
+package: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target tessel
+	cd $(BUILD) && cpack -G DEB
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)

@@ -10,8 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: Qt's X11/Wayland/offscreen platforms, SVG rendering, a font with Chinese glyphs
   qt6-qpa-plugins qt6-wayland libqt6svg6 fonts-wqy-microhei
-  # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks
-  xvfb xauth xdotool x11-utils imagemagick python3-pil desktop-file-utils appstream
+  # tests: a virtual X server, pointer automation, pixel reading, desktop-file and icon checks
+  xvfb xauth xdotool x11-utils imagemagick python3-pil desktop-file-utils appstream librsvg2-bin
   # code style
   clang-format clang-tidy git
 )

@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+#include <string_view>
 
+#include "credits/credits.h"
 #include "form/layout.h"
 #include "sound/sound_player.h"
 #include "window/desktop_mail_link.h"
@@ -37,9 +40,29 @@ void releaseStartupMessages() {
   heldMessages.clear();
 }
 
+// The program takes no options. These two are what anyone at a command line tries first, so they
+// answer without a display; any other argument is left to Qt and otherwise ignored.
+constexpr const char* kHelpText =
+    "Usage: tessel\n"
+    "A kana chart that speaks: click a kana in its window to hear it.\n"
+    "It takes no options and has no settings; other arguments are ignored.\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (const std::string_view arg : std::span(argv, argc).subspan(1)) {
+    if (arg == "--help") {
+      std::printf("%sReport problems to <%.*s>.\n", kHelpText,
+                  static_cast<int>(tessel::kContactAddress.size()), tessel::kContactAddress.data());
+      return EXIT_SUCCESS;
+    }
+    if (arg == "--version") {
+      std::printf("tessel %s\n", TESSEL_VERSION);
+      return EXIT_SUCCESS;
+    }
+  }
   QApplication::setApplicationName(QStringLiteral("prjTessel"));
   QApplication::setApplicationVersion(QString::fromLatin1(TESSEL_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
