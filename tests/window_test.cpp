@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextLayout>
 
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
@@ -251,6 +252,58 @@ TEST_F(Window, AssistiveTechnologyHearsEveryKanaAndCaption) {
   QAccessibleInterface* ka = QAccessible::queryAccessibleInterface(window.image1(6));
   ka->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(sound.keys, std::vector<std::string>{"106"});
+}
+
+// ctest runs this again under LANG=ja_JP.UTF-8 and with a fontconfig that hides every CJK font.
+TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFont) {
+  const QFont desktop = QApplication::font();
+  QImage first;
+  for (int points : {9, 10, 11, 12}) {
+    QFont font = desktop;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    KeyRecorder sound;
+    UrlRecorder mail;
+    frmTessel window(sound, mail, [] {});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QImage panel = window.grab(QRect(521, 300, 111, 190)).toImage();
+    if (first.isNull()) first = panel;
+    EXPECT_TRUE(panel == first) << "the panel differs at " << points << " pt";
+
+    // Every glyph of every caption comes from one font that has it: no boxes, no mixed faces.
+    QSet<QString> families;
+    const QWidget* widgets[] = {&window.label1(), &window.command1(), &window.command2(),
+                                &window.command3()};
+    for (const QWidget* w : widgets) {
+      const QString text =
+          w == widgets[0] ? window.label1().text() : static_cast<const QPushButton*>(w)->text();
+      QTextLayout layout(text, w->font());
+      QTextOption wrap;
+      wrap.setWrapMode(QTextOption::WordWrap);
+      layout.setTextOption(wrap);
+      layout.beginLayout();
+      QStringList lines;
+      qreal height = 0;
+      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(w->contentsRect().width());
+        lines << text.mid(line.textStart(), line.textLength());
+        height += line.height();
+      }
+      layout.endLayout();
+      for (const QGlyphRun& run : layout.glyphRuns()) {
+        families << run.rawFont().familyName();
+        EXPECT_FALSE(run.glyphIndexes().contains(0)) << text.toStdString() << ", " << points;
+      }
+      if (w == widgets[0]) {
+        EXPECT_EQ(lines.join(u'|'), QString::fromUtf16(u"Morlen制作|联系作者  "))
+            << points << " pt";
+        EXPECT_LE(height, w->height()) << "the glyphs' bottoms show";
+      }
+    }
+    EXPECT_EQ(families.size(), 1) << families.values().join(u',').toStdString();
+  }
+  QApplication::setFont(desktop);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
+#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -33,6 +34,7 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
       endProgram_(std::move(endProgram)) {
   setWindowTitle(qstr(kWindowCaption));
   setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+  setFont(captionFont());
   setMouseTracking(true);
   createControls();
   connectEvents();

@@ -10,6 +10,7 @@
 #include "form/kana_cells.h"
 #include "form/layout.h"
 #include "sound/latency_probe.h"
+#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -180,6 +181,7 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- LabelWidget ----------------------------------------------------------------------------
 
 LabelWidget::LabelWidget(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
+  setFont(captionFont());
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setMouseTracking(true);
@@ -217,6 +219,7 @@ void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- ButtonWidget, PictureBox, TimerWidget ----------------------------------------------------
 
 ButtonWidget::ButtonWidget(QWidget* parent, const QString& caption) : QPushButton(caption, parent) {
+  setFont(captionFont());
   setAttribute(Qt::WA_NoMousePropagation);
 }
 
