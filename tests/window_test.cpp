@@ -206,6 +206,23 @@ TEST_F(Window, ADoubleClickOnTheCreditLineOpensMailOnce) {
   EXPECT_EQ(mail.urls.size(), 1u);
 }
 
+TEST_F(Window, ReturnAndEnterPressTheFocusedButtonOnceAsSpaceDoes) {
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (ButtonWidget* button : {&window.command1(), &window.command2(), &window.command3()}) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+      button->setFocus();
+      QSignalSpy clicks(button, &QPushButton::clicked);
+      QTest::keyPress(handle(), key);
+      QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);  // held down
+      QApplication::sendEvent(button, &repeat);
+      EXPECT_EQ(clicks.count(), 0) << "a button clicks on release";
+      QTest::keyRelease(handle(), key);
+      EXPECT_EQ(clicks.count(), 1) << button->text().toStdString() << " key " << key;
+    }
+  }
+}
+
 TEST_F(Window, CloseEndsTheProgram) {
   QTest::mouseClick(&window.command1(), Qt::LeftButton);
   EXPECT_EQ(ends, 1);
