@@ -10,11 +10,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: Qt's X11/Wayland/offscreen platforms, SVG rendering (the caption font is built in)
   qt6-qpa-plugins qt6-wayland libqt6svg6
-  # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks; a Japanese
-  # font, which a Japanese locale prefers, so the caption tests meet a desktop face that would
-  # take over the captions
+  # tests: a virtual X server, pointer automation, pixel reading, desktop-file checks; Xlib and
+  # XFixes to read the window's hints and cursor; a Japanese font, which a Japanese locale
+  # prefers, so the caption tests meet a desktop face that would take over the captions
   xvfb xauth xdotool x11-utils imagemagick python3-pil desktop-file-utils appstream
-  fonts-ipafont-gothic
+  libx11-dev libxfixes-dev fonts-ipafont-gothic
   # code style
   clang-format clang-tidy git
 )

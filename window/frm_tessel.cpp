@@ -34,6 +34,11 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
       endProgram_(std::move(endProgram)) {
   setWindowTitle(qstr(kWindowCaption));
   setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+  // The layout cannot grow, so the frame offers no maximise button; with the fixed size in the
+  // size hints, window managers that honour them offer no full-screen either.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setFont(captionFont());
   setMouseTracking(true);
   createControls();

@@ -10,6 +10,7 @@
 
 #include "form/layout.h"
 #include "sound/sound_player.h"
+#include "window/application.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
 
@@ -40,9 +41,7 @@ void releaseStartupMessages() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication::setApplicationName(QStringLiteral("prjTessel"));
-  QApplication::setApplicationVersion(QString::fromLatin1(TESSEL_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
+  tessel::describeApplication();
   previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);
   releaseStartupMessages();
