@@ -272,13 +272,15 @@ TEST_F(Window, AssistiveTechnologyHearsEveryKanaAndCaption) {
 }
 
 // ctest runs this again under LANG=ja_JP.UTF-8 and with a fontconfig that hides every CJK font.
-TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFont) {
+TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFontAndColours) {
   const QFont desktop = QApplication::font();
+  const QPalette colours = QApplication::palette();
   QImage first;
   for (int points : {9, 10, 11, 12}) {
     QFont font = desktop;
     font.setPointSize(points);
     QApplication::setFont(font);
+    QApplication::setPalette(QPalette(QColor::fromHsv(points * 30, 90, 255 - points * 10)));
     KeyRecorder sound;
     UrlRecorder mail;
     frmTessel window(sound, mail, [] {});
@@ -321,6 +323,7 @@ TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFont) {
     EXPECT_EQ(families.size(), 1) << families.values().join(u',').toStdString();
   }
   QApplication::setFont(desktop);
+  QApplication::setPalette(colours);
 }
 
 }  // namespace

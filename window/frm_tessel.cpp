@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
@@ -40,6 +41,9 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFont(captionFont());
+  // The desktop's colours would tint the buttons and their sunken frames; the window keeps the
+  // style's own.
+  setPalette(style()->standardPalette());
   setMouseTracking(true);
   createControls();
   connectEvents();
