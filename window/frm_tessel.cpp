@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
@@ -130,6 +131,18 @@ void frmTessel::connectEvents() {
 void frmTessel::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   credits_.Form_MouseMove();
+}
+
+// Some window managers (openbox, for one) still offer full-screen to a window of fixed size, which
+// then sits in a corner of a black screen; step back out of it, and out of a maximised state.
+void frmTessel::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange &&
+      (windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized))) {
+    QTimer::singleShot(0, this, [this] {
+      setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized));
+    });
+  }
 }
 
 void frmTessel::paintEvent(QPaintEvent*) {
