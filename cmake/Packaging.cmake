@@ -40,10 +40,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tessel.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Libraries come from the binary; what it only opens at run time cannot be seen there: the
-# captions are Chinese and need a font with those glyphs.
+# Libraries come from the binary (the caption font is built in, so no font is needed); what it
+# only opens at run time cannot be seen there: Qt's Wayland platform, for Wayland desktops.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The hardening Debian builds its own packages with (dpkg-buildflags): checked string and memory
 # calls, and a table of library addresses made read-only once loaded. Not for Debug builds,

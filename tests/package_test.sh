@@ -21,7 +21,7 @@ deb=$(echo "$work"/tessel_"$version"_*.deb)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
 # The libraries come from dpkg-shlibdeps; without them the package installs and cannot start.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libqt6svg6 libsdl2-2.0-0 fonts-wqy-microhei; do
+for needed in libqt6widgets6 libqt6svg6 libsdl2-2.0-0; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 

@@ -5,7 +5,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextLayout>
 
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
@@ -44,6 +46,10 @@ class Window : public ::testing::Test {
 TEST_F(Window, HasTheFixedClientSizeAndCaption) {
   EXPECT_EQ(window.size(), QSize(632, 490));
   EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the layout does not adapt to resizing";
+  for (Qt::WindowState state : {Qt::WindowFullScreen, Qt::WindowMaximized}) {
+    window.setWindowState(state);  // as a window manager that ignores the fixed size would
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowState() == Qt::WindowNoState; }));
+  }
   EXPECT_EQ(window.windowTitle(), QString::fromUtf16(u"Morlen日语五十音"));
 }
 
@@ -137,6 +143,23 @@ TEST_F(Window, HoveringACellShowsTheHandWhichIsSetOnceNotOnEveryMove) {
   EXPECT_EQ(changes.count, 0);
 }
 
+TEST_F(Window, ReturnAndEnterPressTheFocusedButtonOnceAsSpaceDoes) {
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (ButtonWidget* button : {&window.command1(), &window.command2(), &window.command3()}) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+      button->setFocus();
+      QSignalSpy clicks(button, &QPushButton::clicked);
+      QTest::keyPress(handle(), key);
+      QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);  // held down
+      QApplication::sendEvent(button, &repeat);
+      EXPECT_EQ(clicks.count(), 0) << "a button clicks on release";
+      QTest::keyRelease(handle(), key);
+      EXPECT_EQ(clicks.count(), 1) << button->text().toStdString() << " key " << key;
+    }
+  }
+}
+
 TEST_F(Window, AutoReadTicksOnceASecondOnTheRealTimer) {
   QElapsedTimer clock;
   QTest::mouseClick(&window.command3(), Qt::LeftButton);
@@ -166,6 +189,55 @@ TEST_F(Window, AssistiveTechnologyKnowsEveryKanaAsAButtonThatSpeaks) {
   QAccessibleInterface* ka = QAccessible::queryAccessibleInterface(window.image1(6));
   ka->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(sound.keys, std::vector<std::string>{"106"});
+}
+
+// ctest runs this again under LANG=ja_JP.UTF-8 and with a fontconfig that hides every CJK font.
+TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFontAndColours) {
+  const QFont desktop = QApplication::font();
+  const QPalette colours = QApplication::palette();
+  QImage first;
+  for (int points : {9, 10, 11, 12}) {
+    QFont font = desktop;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    QApplication::setPalette(QPalette(QColor::fromHsv(points * 30, 90, 255 - points * 10)));
+    KeyRecorder sound;
+    UrlRecorder mail;
+    frmTessel window(sound, mail, [] {});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QImage panel = window.grab(QRect(521, 300, 111, 190)).toImage();
+    if (first.isNull()) first = panel;
+    EXPECT_TRUE(panel == first) << "the panel differs at " << points << " pt";
+
+    // Laid out as QLabel and QPushButton lay out their text: every glyph from one face that has
+    // it (no boxes, no mixed faces), the credit line on two whole lines.
+    QSet<QString> faces;
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
+             &window.label1(), &window.command1(), &window.command2(), &window.command3()}) {
+      const QString text = w->property("text").toString();
+      QTextLayout layout(text, w->font());
+      QTextOption wrap;
+      wrap.setWrapMode(QTextOption::WordWrap);
+      layout.setTextOption(wrap);
+      layout.beginLayout();
+      QStringList lines;
+      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(w->contentsRect().width());
+        lines << text.mid(line.textStart(), line.textLength());
+      }
+      layout.endLayout();
+      for (const QGlyphRun& run : layout.glyphRuns()) {
+        faces << run.rawFont().familyName();
+        EXPECT_FALSE(run.glyphIndexes().contains(0)) << text.toStdString() << ", " << points;
+      }
+      if (w != &window.label1()) continue;
+      EXPECT_EQ(lines.join(u'|'), QString::fromUtf16(u"Morlen制作|联系作者  ")) << points << " pt";
+    }
+    EXPECT_EQ(faces.size(), 1) << faces.values().join(u',').toStdString();
+  }
+  QApplication::setFont(desktop);
+  QApplication::setPalette(colours);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #   tools/screenshot.sh [OUT.png] [EXECUTABLE]
 #
 # OUT.png defaults to docs/screenshot.png, EXECUTABLE to build/tessel (both from the repository
-# root). QT_SCALE_FACTOR=2 in the environment gives the 200 % picture. Needs Xvfb, xdotool and ImageMagick (tools/setup.sh installs them).
+# root). QT_SCALE_FACTOR=2 in the environment gives the 200 % picture; DESKTOP_FONT_PT=12 gives a
+# desktop whose font is 12 pt (set the way a KDE desktop sets it, which Qt reads by itself).
+# Needs Xvfb, xdotool and ImageMagick (tools/setup.sh installs them).
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
@@ -53,6 +55,11 @@ done
 }
 DISPLAY=":$(head -n1 "$tmp/display")"
 export DISPLAY
+
+if [ -n "${DESKTOP_FONT_PT:-}" ]; then
+  printf '[General]\nfont=DejaVu Sans,%s,-1,5,50,0,0,0,0,0\n' "$DESKTOP_FONT_PT" >"$tmp/kdeglobals"
+  export XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 XDG_CONFIG_HOME=$tmp
+fi
 
 # Silent: the picture needs no sound device.
 QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy "$exe" >"$tmp/tessel.log" 2>&1 &

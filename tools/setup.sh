@@ -8,17 +8,21 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  # run: Qt's X11/Wayland/offscreen platforms, SVG rendering, a font with Chinese glyphs
-  qt6-qpa-plugins qt6-wayland libqt6svg6 fonts-wqy-microhei
-  # tests: a virtual X server, pointer automation, pixel reading, desktop-file and icon checks
+  # run: Qt's X11/Wayland/offscreen platforms, SVG rendering (the caption font is built in)
+  qt6-qpa-plugins qt6-wayland libqt6svg6
+  # tests: a virtual X server, pointer automation, pixel reading, desktop-file and icon checks; Xlib and
+  # XFixes to read the window's hints and cursor; a Japanese font, which a Japanese locale
+  # prefers, so the caption tests meet a desktop face that would take over the captions
   xvfb xauth xdotool x11-utils imagemagick python3-pil desktop-file-utils appstream librsvg2-bin
+  libx11-dev libxfixes-dev fonts-ipafont-gothic
   # code style
   clang-format clang-tidy git
 )
 
-# Only for remaking the committed assets (tools/make_sounds.sh, tools/make_chart.py).
+# Only for remaking the committed assets (tools/make_sounds.sh, make_chart.py, make_font.py).
 if [ "${1:-}" = "--tools" ]; then
-  packages+=(espeak-ng sox python3-fonttools fonts-kanjistrokeorders fonts-dejavu-core)
+  packages+=(espeak-ng sox python3-fonttools fonts-kanjistrokeorders fonts-dejavu-core
+    fonts-wqy-microhei)
 fi
 
 missing=()

@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QTimer>
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
+#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -33,6 +36,15 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
       endProgram_(std::move(endProgram)) {
   setWindowTitle(qstr(kWindowCaption));
   setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+  // The layout cannot grow, so the frame offers no maximise button; with the fixed size in the
+  // size hints, window managers that honour them offer no full-screen either.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(captionFont());
+  // The desktop's colours would tint the buttons and their sunken frames; the window keeps the
+  // style's own.
+  setPalette(style()->standardPalette());
   setMouseTracking(true);
   createControls();
   connectEvents();
@@ -119,6 +131,18 @@ void frmTessel::connectEvents() {
 void frmTessel::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   credits_.Form_MouseMove();
+}
+
+// Some window managers (openbox, for one) still offer full-screen to a window of fixed size, which
+// then sits in a corner of a black screen; step back out of it, and out of a maximised state.
+void frmTessel::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange &&
+      (windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized))) {
+    QTimer::singleShot(0, this, [this] {
+      setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized));
+    });
+  }
 }
 
 void frmTessel::paintEvent(QPaintEvent*) {

@@ -44,6 +44,7 @@ class frmTessel : public QWidget, public Controls {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void createControls();

@@ -13,6 +13,7 @@
 #include "credits/credits.h"
 #include "form/layout.h"
 #include "sound/sound_player.h"
+#include "window/application.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
 
@@ -63,9 +64,7 @@ int main(int argc, char** argv) {
       return EXIT_SUCCESS;
     }
   }
-  QApplication::setApplicationName(QStringLiteral("prjTessel"));
-  QApplication::setApplicationVersion(QString::fromLatin1(TESSEL_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
+  tessel::describeApplication();
   previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);
   releaseStartupMessages();

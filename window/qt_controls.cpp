@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -10,6 +11,7 @@
 #include "form/kana_cells.h"
 #include "form/layout.h"
 #include "sound/latency_probe.h"
+#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -180,6 +182,7 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- LabelWidget ----------------------------------------------------------------------------
 
 LabelWidget::LabelWidget(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
+  setFont(captionFont());
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setMouseTracking(true);
@@ -217,7 +220,41 @@ void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- ButtonWidget, PictureBox, TimerWidget ----------------------------------------------------
 
 ButtonWidget::ButtonWidget(QWidget* parent, const QString& caption) : QPushButton(caption, parent) {
+  setFont(captionFont());
   setAttribute(Qt::WA_NoMousePropagation);
+}
+
+// Outside a dialog a push button takes only Space; users of desktop forms expect Return and Enter
+// to press the focused button too. Handing them on as Space keeps the press-and-release shape
+// (sunken while held, one click on release, held-key repeats ignored).
+namespace {
+QKeyEvent asSpace(const QKeyEvent& event) {
+  return QKeyEvent(event.type(), Qt::Key_Space, event.modifiers(), QStringLiteral(" "),
+                   event.isAutoRepeat(), static_cast<quint16>(event.count()));
+}
+bool isReturn(const QKeyEvent& event) {
+  return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+}  // namespace
+
+void ButtonWidget::keyPressEvent(QKeyEvent* event) {
+  if (isReturn(*event)) {
+    QKeyEvent space = asSpace(*event);
+    QPushButton::keyPressEvent(&space);
+    event->setAccepted(space.isAccepted());
+  } else {
+    QPushButton::keyPressEvent(event);
+  }
+}
+
+void ButtonWidget::keyReleaseEvent(QKeyEvent* event) {
+  if (isReturn(*event)) {
+    QKeyEvent space = asSpace(*event);
+    QPushButton::keyReleaseEvent(&space);
+    event->setAccepted(space.isAccepted());
+  } else {
+    QPushButton::keyReleaseEvent(event);
+  }
 }
 
 void ButtonWidget::setCaption(const std::u16string& caption) {

@@ -126,6 +126,10 @@ class ButtonWidget : public QPushButton, public ButtonControl {
   ButtonWidget(QWidget* parent, const QString& caption);
   std::u16string caption() const override { return text().toStdU16String(); }
   void setCaption(const std::u16string& caption) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 };
 
 // The sunken two-pixel frame around each button.

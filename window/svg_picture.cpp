@@ -1,5 +1,6 @@
 #include "window/svg_picture.h"
 
+#include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -31,6 +32,13 @@ QPixmap svgPixmap(const QString& resource, QSize logicalSize, qreal dpr) {
 }
 
 QCursor svgCursor(const QString& resource, QPoint hotSpot, qreal dpr) {
+  // Qt hands X11 a bitmap cursor's hot spot as it stands, counted in the pixmap's device pixels,
+  // while Wayland scales it by the pixmap's ratio itself. For X11 name the device pixel under
+  // the middle of the logical hot-spot pixel, which holds at fractional ratios too.
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    hotSpot = QPoint(static_cast<int>(std::floor((hotSpot.x() + 0.5) * dpr)),
+                     static_cast<int>(std::floor((hotSpot.y() + 0.5) * dpr)));
+  }
   return QCursor(svgPixmap(resource, QSize(32, 32), dpr), hotSpot.x(), hotSpot.y());
 }
 

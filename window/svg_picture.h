@@ -12,7 +12,8 @@ namespace tessel {
 // repainting costs a blit. A missing resource gives a transparent pixmap.
 QPixmap svgPixmap(const QString& resource, QSize logicalSize, qreal dpr);
 
-// A pointer showing the picture at `resource` (32 x 32 logical), its hot spot at `hotSpot`.
+// A pointer showing the picture at `resource` (32 x 32 logical), its hot spot at the logical
+// pixel `hotSpot`.
 QCursor svgCursor(const QString& resource, QPoint hotSpot, qreal dpr);
 
 }  // namespace tessel
