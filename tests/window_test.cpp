@@ -98,8 +98,7 @@ TEST_F(Window, CaptionsTabOrderAndCreditColour) {
 
 TEST_F(Window, PaintsTheChartUnscaledAtTheTopLeftOnWhite) {
   const QImage shown = window.grab().toImage();
-  const QImage chart =
-      svgPixmap(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0).toImage();
+  const QImage chart = artworkImage(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0);
   for (QPoint p : {QPoint(49, 100), QPoint(48, 300), QPoint(461, 200), QPoint(5, 5),
                    QPoint(230, 20), QPoint(100, 489)}) {
     EXPECT_EQ(shown.pixelColor(p), chart.pixelColor(p)) << p.x() << ", " << p.y();
