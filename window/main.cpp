@@ -10,6 +10,7 @@
 
 #include "form/layout.h"
 #include "sound/sound_player.h"
+#include "window/after_first_paint.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
 
@@ -46,14 +47,16 @@ int main(int argc, char** argv) {
   previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);
   releaseStartupMessages();
-  QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
-
-  tessel::SoundPlayer sound;  // the one audio device, opened before the window shows
+  tessel::LateSound<tessel::SoundPlayer> sound;  // the one audio device, opened below
   tessel::DesktopMailLink mail;
   tessel::frmTessel window(sound, mail);
+  tessel::afterFirstPaint(window, [&sound] {
+    sound.open();
+    QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
+    // Loading the recordings and the icon leaves freed heap behind; hand it back to the system
+    // once the window is up instead of keeping it for the rest of the session.
+    QTimer::singleShot(1000, [] { malloc_trim(0); });
+  });
   window.show();
-  // Parsing and rendering the chart leaves a few MiB of freed heap behind; once the window is up,
-  // hand it back to the system instead of keeping it for the rest of the session.
-  QTimer::singleShot(1000, [] { malloc_trim(0); });
   return QApplication::exec();
 }
