@@ -7,7 +7,6 @@
 // application object exists (it only stores strings, and none are issued on a working display),
 // and the heap trim a second after the window shows.
 #include <QApplication>
-#include <QIcon>
 #include <cstring>
 
 #include "first_frame.h"
@@ -16,6 +15,7 @@
 #include "window/after_first_paint.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
+#include "window/svg_picture.h"
 
 int main(int argc, char** argv) {
   bench::stamp("main");
@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   tessel::frmTessel window(sound, mail);
   tessel::afterFirstPaint(window, [&sound] {
     sound.open();
-    QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
+    QApplication::setWindowIcon(
+        tessel::artworkIcon(QString::fromUtf8(tessel::kIconPicture.data())));
   });
   bench::stamp("window");
 

@@ -1,9 +1,11 @@
 // Build step: draws the window's SVG pictures at the screen ratios most desktops use, so the
 // program shows them without parsing and drawing vectors at start-up.
 //
-//   tessel_render_artwork OUT_DIR PREFIX PICTURE.svg...
+//   tessel_render_artwork OUT_DIR PREFIX PICTURE.svg... [--icon ICON.svg...]
 //
-// Writes OUT_DIR/<picture>@<ratio>.argb (the pixels, 4 bytes each, rows packed) and
+// Pictures are drawn at 100, 125, 150 and 200 %; icons at the sizes X11 window managers are
+// handed when a program's icon is scalable (16, 32, 64 and 128 pixels square).
+// Writes OUT_DIR/<picture>@<ratio or size>.argb (the pixels, 4 bytes each, rows packed) and
 // OUT_DIR/artwork_rasters.cpp, which embeds them with the assembler's .incbin (no huge C array
 // to compile) and lists them for window/svg_picture.cpp. Pictures are drawn with the program's own
 // renderSvg, at their own size (width and height of the SVG), as ":/artwork/" + file name.
@@ -11,12 +13,15 @@
 #include <QFileInfo>
 #include <QSvgRenderer>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "window/svg_render.h"
 
 namespace {
 
 constexpr double kRatios[] = {1.0, 1.25, 1.5, 2.0};
+constexpr int kIconSizes[] = {16, 32, 64, 128};
 
 bool allOpaque(const QImage& image) {
   for (int y = 0; y < image.height(); ++y) {
@@ -31,14 +36,19 @@ bool allOpaque(const QImage& image) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s OUT_DIR PREFIX PICTURE.svg...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUT_DIR PREFIX PICTURE.svg... [--icon ICON.svg...]\n", argv[0]);
     return 2;
   }
   const QString outDir = QString::fromLocal8Bit(argv[1]);
   const QString prefix = QString::fromLocal8Bit(argv[2]);
   QString data, table;
   int n = 0;
+  bool icons = false;
   for (int i = 3; i < argc; ++i) {
+    if (QLatin1String(argv[i]) == QLatin1String("--icon")) {
+      icons = true;
+      continue;
+    }
     QFile file(QString::fromLocal8Bit(argv[i]));
     if (!file.open(QIODevice::ReadOnly)) {
       std::fprintf(stderr, "render_artwork: cannot read %s\n", argv[i]);
@@ -47,11 +57,18 @@ int main(int argc, char** argv) {
     const QByteArray svg = file.readAll();
     const QSize size = QSvgRenderer(svg).defaultSize();
     const QString name = QFileInfo(file).fileName();
-    for (double ratio : kRatios) {
+    std::vector<std::pair<double, QString>> ratios;  // and the file name's suffix
+    for (double ratio : kRatios) ratios.emplace_back(ratio, QString::number(ratio * 100));
+    if (icons) {
+      ratios.clear();
+      for (int px : kIconSizes)
+        ratios.emplace_back(double(px) / size.width(), QStringLiteral("%1px").arg(px));
+    }
+    for (const auto& [ratio, suffix] : ratios) {
       QImage image = tessel::renderSvg(svg, size, ratio);
       const bool opaque = allOpaque(image);
       if (opaque) image.reinterpretAsFormat(QImage::Format_RGB32);
-      const QString path = QStringLiteral("%1/%2@%3.argb").arg(outDir, name).arg(ratio * 100);
+      const QString path = QStringLiteral("%1/%2@%3.argb").arg(outDir, name, suffix);
       QFile out(path);
       const auto bytes = static_cast<qint64>(image.sizeInBytes());
       if (image.bytesPerLine() != image.width() * 4 || !out.open(QIODevice::WriteOnly) ||
@@ -62,7 +79,7 @@ int main(int argc, char** argv) {
       data += QStringLiteral(".balign 64\ntessel_raster_%1:\n.incbin \"%2\"\n").arg(n).arg(path);
       table += QStringLiteral("    {\"%1%2\", %3, %4, %5, %6, tessel_raster_%7},\n")
                    .arg(prefix, name)
-                   .arg(ratio)
+                   .arg(ratio, 0, 'g', 17)
                    .arg(image.width())
                    .arg(image.height())
                    .arg(opaque ? QStringLiteral("true") : QStringLiteral("false"))

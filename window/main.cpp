@@ -2,7 +2,6 @@
 #include <malloc.h>
 
 #include <QApplication>
-#include <QIcon>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "window/after_first_paint.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
+#include "window/svg_picture.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   tessel::frmTessel window(sound, mail);
   tessel::afterFirstPaint(window, [&sound] {
     sound.open();
-    QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
+    QApplication::setWindowIcon(
+        tessel::artworkIcon(QString::fromUtf8(tessel::kIconPicture.data())));
     // Loading the recordings and the icon leaves freed heap behind; hand it back to the system
     // once the window is up instead of keeping it for the rest of the session.
     QTimer::singleShot(1000, [] { malloc_trim(0); });

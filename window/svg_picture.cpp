@@ -43,6 +43,17 @@ QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
   return *drawn.insert(key, renderSvg(svg, logicalSize, dpr));
 }
 
+QIcon artworkIcon(const QString& resource) {
+  QIcon icon;
+  for (const ArtworkRaster& r : artworkRasters()) {
+    if (resource != QLatin1String(r.resource)) continue;
+    icon.addPixmap(QPixmap::fromImage(
+        QImage(r.pixels, r.width, r.height, qsizetype{r.width} * 4,
+               r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied)));
+  }
+  return icon.isNull() ? QIcon(resource) : icon;
+}
+
 QCursor artworkCursor(const QString& resource, QPoint hotSpot, qreal dpr) {
   return QCursor(QPixmap::fromImage(artworkImage(resource, QSize(32, 32), dpr)), hotSpot.x(),
                  hotSpot.y());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QIcon>
 #include <QImage>
 #include <QString>
 
@@ -12,6 +13,10 @@ namespace tessel {
 // The picture at `resource` for `logicalSize` on a screen of ratio `dpr`. Repeated calls cost a
 // lookup. A missing resource gives a transparent image.
 QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr);
+
+// The window icon drawn from `resource`: in the sizes the build drew, or from the SVG if it drew
+// none.
+QIcon artworkIcon(const QString& resource);
 
 // A pointer showing the picture at `resource` (32 x 32 logical), its hot spot at `hotSpot`.
 QCursor artworkCursor(const QString& resource, QPoint hotSpot, qreal dpr);
