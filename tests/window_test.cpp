@@ -12,6 +12,7 @@
 #include "form/kana_cells.h"
 #include "form/layout.h"
 #include "support/recorders.h"
+#include "window/after_first_paint.h"
 #include "window/frm_tessel.h"
 #include "window/svg_picture.h"
 
@@ -40,6 +41,22 @@ class Window : public ::testing::Test {
   int ends = 0;
   frmTessel window{sound, mail, [this] { ++ends; }};
 };
+
+// The sound output and the icon wait for the first frame; that work must then run, and only once.
+TEST(FirstPaint, RunsTheDeferredWorkOnceTheWindowIsDrawn) {
+  KeyRecorder sound;
+  UrlRecorder mail;
+  frmTessel window(sound, mail, [] {});
+  int runs = 0;
+  afterFirstPaint(window, [&runs] { ++runs; });
+  QApplication::processEvents();
+  EXPECT_EQ(runs, 0) << "ran before the window was shown";
+  window.show();
+  EXPECT_TRUE(QTest::qWaitFor([&runs] { return runs > 0; }, 2000));
+  window.repaint();
+  QApplication::processEvents();
+  EXPECT_EQ(runs, 1);
+}
 
 TEST_F(Window, HasTheFixedClientSizeAndCaption) {
   EXPECT_EQ(window.size(), QSize(632, 490));
