@@ -211,10 +211,12 @@ def main():
               f"{mb(u.get('Pss_Shmem', 0)):.1f} MiB |")
     extra_pss = t["rollup"]["Pss"] - b["rollup"]["Pss"]
     extra_rss = t["rollup"]["Rss"] - b["rollup"]["Rss"]
-    verdict = "met" if max(extra_pss, extra_rss) * 1024 <= 15e6 else "MISSED"
+    # The goal is on RSS: PSS splits shared pages with whatever else runs, so it moves with the
+    # machine's other work.
+    verdict = "met" if extra_rss * 1024 <= 8e6 else "MISSED"
     print(f"\nTessel minus bare: RSS **{mb(extra_rss):+.1f} MiB** "
           f"({extra_rss * 1024 / 1e6:+.1f} MB), PSS **{mb(extra_pss):+.1f} MiB** "
-          f"({extra_pss * 1024 / 1e6:+.1f} MB); goal ≤ bare + 15 MB: {verdict}.\n")
+          f"({extra_pss * 1024 / 1e6:+.1f} MB); goal RSS ≤ bare + 8 MB: {verdict}.\n")
 
     exact, frames, rate = exact_bank_bytes(sounds_dir)
     clips = len(glob.glob(os.path.join(sounds_dir, "*.wav")))

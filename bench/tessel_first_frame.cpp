@@ -4,16 +4,18 @@
 // with tessel_bare_window.
 //
 // Left out from main.cpp: the handler that holds Qt's start-up warnings back until the
-// application object exists (it only stores strings, and none are issued on a working display).
+// application object exists (it only stores strings, and none are issued on a working display),
+// and the heap trim a second after the window shows.
 #include <QApplication>
-#include <QIcon>
 #include <cstring>
 
 #include "first_frame.h"
 #include "form/layout.h"
 #include "sound/sound_player.h"
+#include "window/after_first_paint.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
+#include "window/svg_picture.h"
 
 int main(int argc, char** argv) {
   bench::stamp("main");
@@ -22,15 +24,19 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
   QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
   QApplication app(argc, argv);
-  QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
   bench::stamp("app");
 
-  tessel::SoundPlayer sound;
-  bench::stamp("sound");
+  tessel::LateSound<tessel::SoundPlayer> sound;
   tessel::DesktopMailLink mail;
   tessel::frmTessel window(sound, mail);
+  tessel::afterFirstPaint(window, [&sound] {
+    sound.open();
+    QApplication::setWindowIcon(
+        tessel::artworkIcon(QString::fromUtf8(tessel::kIconPicture.data())));
+  });
   bench::stamp("window");
 
+  // Installed last, so it sees the first paint first and stamps the frame before the work above.
   bench::FirstFrame probe(firstFrameOnly);
   window.installEventFilter(&probe);
   window.show();

@@ -71,7 +71,8 @@ TEST(DoubleScale, TheWholeWindowIsDrawnAtDeviceResolution) {
 }
 
 TEST(DoubleScale, CursorAndIconHaveDeviceResolutionPixmaps) {
-  const QCursor hand = svgCursor(QString::fromUtf8(kHandCursorPicture.data()), kHandHotSpot, 2.0);
+  const QCursor hand =
+      artworkCursor(QString::fromUtf8(kHandCursorPicture.data()), kHandHotSpot, 2.0);
   EXPECT_EQ(hand.pixmap().size(), QSize(64, 64));
   EXPECT_EQ(hand.pixmap().devicePixelRatio(), 2.0);
 

@@ -14,6 +14,7 @@
 #include "form/kana_cells.h"
 #include "form/layout.h"
 #include "support/recorders.h"
+#include "window/after_first_paint.h"
 #include "window/frm_tessel.h"
 #include "window/svg_picture.h"
 
@@ -42,6 +43,22 @@ class Window : public ::testing::Test {
   int ends = 0;
   frmTessel window{sound, mail, [this] { ++ends; }};
 };
+
+// The sound output and the icon wait for the first frame; that work must then run, and only once.
+TEST(FirstPaint, RunsTheDeferredWorkOnceTheWindowIsDrawn) {
+  KeyRecorder sound;
+  UrlRecorder mail;
+  frmTessel window(sound, mail, [] {});
+  int runs = 0;
+  afterFirstPaint(window, [&runs] { ++runs; });
+  QApplication::processEvents();
+  EXPECT_EQ(runs, 0) << "ran before the window was shown";
+  window.show();
+  EXPECT_TRUE(QTest::qWaitFor([&runs] { return runs > 0; }, 2000));
+  window.repaint();
+  QApplication::processEvents();
+  EXPECT_EQ(runs, 1);
+}
 
 TEST_F(Window, HasTheFixedClientSizeAndCaption) {
   EXPECT_EQ(window.size(), QSize(632, 490));
@@ -92,8 +109,7 @@ TEST_F(Window, CaptionsTabOrderAndCreditColour) {
 
 TEST_F(Window, PaintsTheChartUnscaledAtTheTopLeftOnWhite) {
   const QImage shown = window.grab().toImage();
-  const QImage chart =
-      svgPixmap(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0).toImage();
+  const QImage chart = artworkImage(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0);
   for (QPoint p : {QPoint(49, 100), QPoint(48, 300), QPoint(461, 200), QPoint(5, 5),
                    QPoint(230, 20), QPoint(100, 489)}) {
     EXPECT_EQ(shown.pixelColor(p), chart.pixelColor(p)) << p.x() << ", " << p.y();

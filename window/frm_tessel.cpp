@@ -148,8 +148,8 @@ void frmTessel::changeEvent(QEvent* event) {
 void frmTessel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  painter.drawPixmap(
-      0, 0, svgPixmap(qstr(kChartPicture), {kChartWidth, kChartHeight}, devicePixelRatioF()));
+  painter.drawImage(
+      0, 0, artworkImage(qstr(kChartPicture), {kChartWidth, kChartHeight}, devicePixelRatioF()));
 }
 
 ImageWidget* frmTessel::image1(std::int16_t index) {

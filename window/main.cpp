@@ -2,7 +2,6 @@
 #include <malloc.h>
 
 #include <QApplication>
-#include <QIcon>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
@@ -14,8 +13,10 @@
 #include "form/layout.h"
 #include "sound/sound_player.h"
 #include "window/application.h"
+#include "window/after_first_paint.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
+#include "window/svg_picture.h"
 
 namespace {
 
@@ -68,14 +69,17 @@ int main(int argc, char** argv) {
   previousHandler = qInstallMessageHandler(&holdStartupMessage);
   QApplication app(argc, argv);
   releaseStartupMessages();
-  QApplication::setWindowIcon(QIcon(QString::fromUtf8(tessel::kIconPicture.data())));
-
-  tessel::SoundPlayer sound;  // the one audio device, opened before the window shows
+  tessel::LateSound<tessel::SoundPlayer> sound;  // the one audio device, opened below
   tessel::DesktopMailLink mail;
   tessel::frmTessel window(sound, mail);
+  tessel::afterFirstPaint(window, [&sound] {
+    sound.open();
+    QApplication::setWindowIcon(
+        tessel::artworkIcon(QString::fromUtf8(tessel::kIconPicture.data())));
+    // Loading the recordings and the icon leaves freed heap behind; hand it back to the system
+    // once the window is up instead of keeping it for the rest of the session.
+    QTimer::singleShot(1000, [] { malloc_trim(0); });
+  });
   window.show();
-  // Parsing and rendering the chart leaves a few MiB of freed heap behind; once the window is up,
-  // hand it back to the system instead of keeping it for the rest of the session.
-  QTimer::singleShot(1000, [] { malloc_trim(0); });
   return QApplication::exec();
 }

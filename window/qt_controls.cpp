@@ -36,8 +36,8 @@ PointerArgs pointerArgs(const QMouseEvent& event) {
 }  // namespace
 
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
-  return svgCursor(QString::fromStdString(picture.resource), kHandHotSpot,
-                   shownOn.devicePixelRatioF());
+  return artworkCursor(QString::fromStdString(picture.resource), kHandHotSpot,
+                       shownOn.devicePixelRatioF());
 }
 
 // --- Accessibility of the kana cells ---------------------------------------------------------
@@ -149,7 +149,7 @@ void ImageWidget::setBorderStyle(int style) {
 void ImageWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!picture_.isEmpty()) {
-    painter.drawPixmap(0, 0, svgPixmap(picture_, size(), devicePixelRatioF()));
+    painter.drawImage(0, 0, artworkImage(picture_, size(), devicePixelRatioF()));
   }
   if (borderStyle_ == kBorderSingle) {
     painter.setPen(QPen(Qt::black, 0));

@@ -1,37 +1,61 @@
 #include "window/svg_picture.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QHash>
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QPixmap>
 #include <cmath>
 
-namespace tessel {
+#include "window/artwork_rasters.h"
+#include "window/svg_render.h"
 
-QPixmap svgPixmap(const QString& resource, QSize logicalSize, qreal dpr) {
-  static QHash<QString, QPixmap> cache;
+namespace tessel {
+namespace {
+
+// The build's drawing of `resource`, if it made one for this size and ratio. The image reads the
+// executable's own pages: nothing is decoded or copied.
+QImage builtRaster(const QString& resource, QSize logicalSize, qreal dpr) {
+  const QSize device(static_cast<int>(std::ceil(logicalSize.width() * dpr)),
+                     static_cast<int>(std::ceil(logicalSize.height() * dpr)));
+  for (const ArtworkRaster& r : artworkRasters()) {
+    if (r.dpr != dpr || QSize(r.width, r.height) != device || resource != QLatin1String(r.resource))
+      continue;
+    QImage image(r.pixels, r.width, r.height, qsizetype{r.width} * 4,
+                 r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    return image;
+  }
+  return {};
+}
+
+}  // namespace
+
+QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
+  if (QImage built = builtRaster(resource, logicalSize, dpr); !built.isNull()) return built;
+  static QHash<QString, QImage> drawn;
   const QString key = QStringLiteral("%1@%2x%3@%4")
                           .arg(resource)
                           .arg(logicalSize.width())
                           .arg(logicalSize.height())
                           .arg(dpr);
-  if (auto it = cache.constFind(key); it != cache.constEnd()) return *it;
-
-  const QSize device(static_cast<int>(std::ceil(logicalSize.width() * dpr)),
-                     static_cast<int>(std::ceil(logicalSize.height() * dpr)));
-  QPixmap pixmap(device);
-  pixmap.fill(Qt::transparent);
-  QSvgRenderer renderer(resource);
-  if (renderer.isValid()) {
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(device)));
-  }
-  pixmap.setDevicePixelRatio(dpr);
-  cache.insert(key, pixmap);
-  return pixmap;
+  if (auto it = drawn.constFind(key); it != drawn.constEnd()) return *it;
+  QFile file(resource);
+  const QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  return *drawn.insert(key, renderSvg(svg, logicalSize, dpr));
 }
 
-QCursor svgCursor(const QString& resource, QPoint hotSpot, qreal dpr) {
+QIcon artworkIcon(const QString& resource) {
+  QIcon icon;
+  for (const ArtworkRaster& r : artworkRasters()) {
+    if (resource != QLatin1String(r.resource)) continue;
+    icon.addPixmap(QPixmap::fromImage(
+        QImage(r.pixels, r.width, r.height, qsizetype{r.width} * 4,
+               r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied)));
+  }
+  return icon.isNull() ? QIcon(resource) : icon;
+}
+
+QCursor artworkCursor(const QString& resource, QPoint hotSpot, qreal dpr) {
   // Qt hands X11 a bitmap cursor's hot spot as it stands, counted in the pixmap's device pixels,
   // while Wayland scales it by the pixmap's ratio itself. For X11 name the device pixel under
   // the middle of the logical hot-spot pixel, which holds at fractional ratios too.
@@ -39,7 +63,8 @@ QCursor svgCursor(const QString& resource, QPoint hotSpot, qreal dpr) {
     hotSpot = QPoint(static_cast<int>(std::floor((hotSpot.x() + 0.5) * dpr)),
                      static_cast<int>(std::floor((hotSpot.y() + 0.5) * dpr)));
   }
-  return QCursor(svgPixmap(resource, QSize(32, 32), dpr), hotSpot.x(), hotSpot.y());
+  return QCursor(QPixmap::fromImage(artworkImage(resource, QSize(32, 32), dpr)), hotSpot.x(),
+                 hotSpot.y());
 }
 
 }  // namespace tessel

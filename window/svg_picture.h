@@ -1,19 +1,25 @@
-// Artwork is vector: each picture is rendered from its SVG at the device pixel ratio it is shown
-// at, so it stays sharp at any display scaling while the layout keeps its logical size.
+// The window's pictures are vector drawings shown at the device pixel ratio of their screen, so
+// they stay sharp at any display scaling while the layout keeps its logical size. For the common
+// ratios the build has drawn them already; any other ratio is drawn from the SVG on first use.
 #pragma once
 
 #include <QCursor>
-#include <QPixmap>
+#include <QIcon>
+#include <QImage>
 #include <QString>
 
 namespace tessel {
 
-// The picture at `resource` rendered to `logicalSize` for a screen of ratio `dpr`; cached, so
-// repainting costs a blit. A missing resource gives a transparent pixmap.
-QPixmap svgPixmap(const QString& resource, QSize logicalSize, qreal dpr);
+// The picture at `resource` for `logicalSize` on a screen of ratio `dpr`. Repeated calls cost a
+// lookup. A missing resource gives a transparent image.
+QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr);
+
+// The window icon drawn from `resource`: in the sizes the build drew, or from the SVG if it drew
+// none.
+QIcon artworkIcon(const QString& resource);
 
 // A pointer showing the picture at `resource` (32 x 32 logical), its hot spot at the logical
 // pixel `hotSpot`.
-QCursor svgCursor(const QString& resource, QPoint hotSpot, qreal dpr);
+QCursor artworkCursor(const QString& resource, QPoint hotSpot, qreal dpr);
 
 }  // namespace tessel
