@@ -107,17 +107,6 @@ TEST_F(Window, CaptionsTabOrderAndCreditColour) {
   }
 }
 
-TEST_F(Window, PaintsTheChartUnscaledAtTheTopLeftOnWhite) {
-  const QImage shown = window.grab().toImage();
-  const QImage chart = artworkImage(QStringLiteral(":/artwork/chart.svg"), QSize(462, 492), 1.0);
-  for (QPoint p : {QPoint(49, 100), QPoint(48, 300), QPoint(461, 200), QPoint(5, 5),
-                   QPoint(230, 20), QPoint(100, 489)}) {
-    EXPECT_EQ(shown.pixelColor(p), chart.pixelColor(p)) << p.x() << ", " << p.y();
-  }
-  EXPECT_EQ(shown.pixelColor(600, 20), QColor(Qt::white));
-  EXPECT_EQ(shown.pixelColor(470, 300), QColor(Qt::white));
-}
-
 TEST_F(Window, LaterControlsStackOnTop) {
   // Neighbouring cells overlap by a pixel or two; the decoration covers the row marker's edge.
   EXPECT_EQ(window.childAt(408, 60), window.image1(1)) << "cell 1 is created after cell 6";

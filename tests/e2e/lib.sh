@@ -13,7 +13,6 @@ set -uo pipefail
 # A decimal point for the clock arithmetic, and UTF-8 for the window name.
 export LC_ALL=C.UTF-8
 
-readonly BARE_XY="490 320"  # white window ground: no control there
 readonly AWAY_XY="900 700"  # off the window, on the root window
 
 TESSEL_PID=""
@@ -177,26 +176,13 @@ click() {
 # shot NAME: the window alone, as $WORK/NAME.png.
 shot() { import -window "$WIN" "$WORK/$1.png" 2>>"$WORK/import.log"; }
 
-# color_box NAME X Y W H R G B TOL: "count minx miny maxx maxy" of the pixels within TOL of
-# (R,G,B) in every channel, or "0" when there are none; window coordinates.
-color_box() {
-  convert "$WORK/$1.png" -crop "$4x$5+$2+$3" -depth 8 txt:- 2>/dev/null |
-    awk -v ox="$2" -v oy="$3" -v R="$6" -v G="$7" -v B="$8" -v t="$9" -F'[,:() ]+' '
-    function near(a, b) { return a - b <= t && b - a <= t }
-    NR > 1 && near($3, R) && near($4, G) && near($5, B) {
-      x = $1 + ox; y = $2 + oy
-      if (!n++) { x0 = x1 = x; y0 = y1 = y }
-      if (x < x0) x0 = x; if (x > x1) x1 = x
-      if (y < y0) y0 = y; if (y > y1) y1 = y
-    }
-    END { if (n) print n, x0, y0, x1, y1; else print 0 }'
-}
-
-# The column marker is the only pure blue in the strip above the chart: its centre x, rounded,
-# or "none". Over cell 1 it is at 6205/15 + 13.5 ≈ 427.
+# The column marker is the only pure blue (within 40 a channel) in the strip above the chart:
+# its centre x, rounded, or "none". Over cell 1 it is at 6205/15 + 13.5 ≈ 427.
 column_marker_centre() {
-  color_box "$1" 0 20 462 18 0 0 255 40 |
-    awk '$1 >= 100 { printf "%d\n", ($2 + $4) / 2 + 0.5; next } { print "none" }'
+  convert "$WORK/$1.png" -crop 462x18+0+20 -depth 8 txt:- 2>/dev/null |
+    awk -F'[,:() ]+' 'NR > 1 && $3 <= 40 && $4 <= 40 && $5 >= 215 {
+        if (!n++) lo = hi = $1; if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+      END { if (n >= 100) printf "%d\n", (lo + hi) / 2 + 0.5; else print "none" }'
 }
 
 audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
