@@ -64,11 +64,11 @@ echo
 "$BUILD/bench/tessel_startup" --runs 10 "$BUILD/bench/tessel_bare_window" \
   "$BUILD/bench/tessel_first_frame"
 
-BANK_BYTES=$(env -u DISPLAY "$BUILD/bench/tessel_latency" --bank-bytes)
+BANK_BYTES=$(env -u DISPLAY "$BUILD/bench/tessel_sound_servers" --bank-bytes)
 /usr/bin/python3 "$SOURCE/bench/idle_memory.py" "$BUILD/tessel" \
   "$BUILD/bench/tessel_bare_window" "$SOURCE/assets/sounds" "$BANK_BYTES"
 
-# The click-to-sound run needs no display: the offscreen platform is enough for QTest's clicks.
-env -u DISPLAY QT_QPA_PLATFORM=offscreen "$BUILD/bench/tessel_latency"
+# Click-to-sound and idle cost on real sound servers, each started privately with a null sink.
+env -u DISPLAY "$BUILD/bench/tessel_sound_servers"
 
 echo "Load average (1/5/15 min) at the end: $(cut -d' ' -f1-3 /proc/loadavg)."

@@ -9,7 +9,6 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
-#include "sound/latency_probe.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -166,7 +165,6 @@ void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
-  probe::pointerEventArrived();
   event->accept();
   emit mouseUp(pointerArgs(*event));
   if (clicks_.release(*event, rect())) emit clicked();
