@@ -9,7 +9,7 @@
 // the state it rests in is the same, it is only reached sooner. The same figures are taken for
 // SDL 2 on the server (SDL_AUDIODRIVER=pulseaudio or pipewire), the output the program had before.
 //
-//   tessel_sound_servers [--bank-bytes] [--requests N]
+//   tessel_sound_servers [--bank-bytes] [--requests N] [--only pipewire|pulseaudio]
 #include "support/sound_servers.h"
 
 #include <pulse/pulseaudio.h>
@@ -238,12 +238,22 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
     }
     printRow((output + " | warm").c_str(), warm);
     if (!*sdl) {
+      // Corked after a rest while the recorder keeps the sink running: the stream's own wake-up.
+      std::vector<double> corked;
+      for (int i = 0; i < requests; ++i) {
+        std::this_thread::sleep_for(1500ms);
+        if (auto ms = request(player, *recorder, key(i), false)) corked.push_back(*ms);
+      }
+      printRow((output + " | after a rest, sink kept running").c_str(), corked);
       for (int i = 0; i < requests; ++i) {
         recorder->stop();
         if (!server.waitForSink("SUSPENDED", 10s)) break;
         if (auto ms = request(player, *recorder, key(i), true)) rested.push_back(*ms);
       }
-      printRow((output + " | after a rest (sink suspended)").c_str(), rested);
+      printRow((output + " | after a rest, sink suspended").c_str(), rested);
+      std::sort(rested.begin(), rested.end());
+      for (double ms : rested) std::fprintf(stderr, "%.1f ", ms);
+      std::fprintf(stderr, "(%s, after a rest, sink suspended)\n", name);
     }
     recorder.reset();
     std::this_thread::sleep_for(3s);  // past the rest period
@@ -263,6 +273,7 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
 
 int main(int argc, char** argv) {
   int requests = 30;
+  std::string only;  // "pipewire" or "pulseaudio": that server alone
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--bank-bytes") {
@@ -273,12 +284,15 @@ int main(int argc, char** argv) {
       return sound.bank().loadedCount() == tessel::kSoundCount ? 0 : 1;
     }
     if (arg == "--requests" && i + 1 < argc) requests = std::max(30, std::atoi(argv[++i]));
+    if (arg == "--only" && i + 1 < argc) only = argv[++i];
   }
   std::printf("## Sound on real servers (load average at the start %s)\n\n",
               bench::loadAverage().c_str());
   for (auto kind :
        {tessel::testing::SoundServer::kPipeWire, tessel::testing::SoundServer::kPulseAudio}) {
-    if (tessel::testing::SoundServer::installed(kind)) measure(kind, requests);
+    const bool wanted =
+        only.empty() || (only == "pipewire") == (kind == tessel::testing::SoundServer::kPipeWire);
+    if (wanted && tessel::testing::SoundServer::installed(kind)) measure(kind, requests);
   }
   std::printf("Load average at the end: %s\n", bench::loadAverage().c_str());
 }

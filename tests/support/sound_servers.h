@@ -21,9 +21,10 @@
 namespace tessel::testing {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 inline constexpr const char* kSink = "test_sink";
 
-// Starts a shell command in place of a forked child (so the pid is the command's own).
+// Runs a shell command as a child that becomes the command itself (so its pid is the command's).
 inline pid_t spawn(const std::string& command) {
   const std::string line = "exec " + command;
   const pid_t pid = ::fork();
@@ -39,12 +40,11 @@ inline void end(pid_t pid, int signal) {
   ::waitpid(pid, nullptr, 0);
 }
 
-inline std::string run(const std::string& command) {
+inline std::string output(const std::string& command) {
   std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    for (char buf[256]; std::fgets(buf, sizeof buf, p);) out += buf;
-    ::pclose(p);
-  }
+  FILE* p = ::popen(command.c_str(), "r");
+  for (char buf[256]; p && std::fgets(buf, sizeof buf, p);) out += buf;
+  if (p) ::pclose(p);
   return out;
 }
 
@@ -53,12 +53,10 @@ class SoundServer {
   enum Kind { kPulseAudio, kPipeWire };
 
   static bool installed(Kind kind) {
-    const std::string tools = kind == kPulseAudio
-                                  ? "pulseaudio pactl parec"
-                                  : "pipewire pipewire-pulse wireplumber dbus-daemon pactl parec";
-    return std::system(
-               ("for t in " + tools + "; do command -v $t >/dev/null || exit 1; done").c_str()) ==
-           0;
+    return std::system(kind == kPulseAudio
+                           ? "which pulseaudio pactl parec >/dev/null"
+                           : "which pipewire pipewire-pulse wireplumber dbus-daemon pactl parec "
+                             ">/dev/null") == 0;
   }
 
   explicit SoundServer(Kind kind) : kind_(kind) {
@@ -71,23 +69,23 @@ class SoundServer {
       ::setenv(name, dir_.c_str(), 1);
     }
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + path("bus")).c_str(), 1);
+    const std::string sink = kSink;
     if (kind_ == kPulseAudio) {
       std::ofstream(path("server.pa"))
-          << "load-module module-null-sink sink_name=" << kSink
-          << "\nload-module module-native-protocol-unix\n"
-             "load-module module-suspend-on-idle timeout=1\nset-default-sink "
-          << kSink << "\n";
+          << "load-module module-null-sink sink_name=" + sink +
+                 "\nload-module module-native-protocol-unix\n"
+                 "load-module module-suspend-on-idle timeout=1\nset-default-sink " +
+                 sink + "\n";
       return;
     }
     std::filesystem::create_directories(path("pipewire/pipewire.conf.d"));
     std::ofstream(path("pipewire/pipewire.conf.d/null-sink.conf"))
         << "context.objects = [ { factory = adapter args = { factory.name = "
-           "support.null-audio-sink node.name = \""
-        << kSink
-        << "\" media.class = Audio/Sink audio.position = [ FL FR ] "
-           "session.suspend-timeout-seconds = 1 } } ]\n";
-    bus_ = spawn("dbus-daemon --session --nofork --nopidfile --address=unix:path=" + path("bus") +
-                 log());
+           "support.null-audio-sink node.name = \"" +
+               sink +
+               "\" media.class = Audio/Sink audio.position = [ FL FR ] "
+               "session.suspend-timeout-seconds = 1 } } ]\n";
+    bus_ = spawn("dbus-daemon --session --nofork --address=unix:path=" + path("bus") + log());
   }
   ~SoundServer() {
     stop(SIGTERM);
@@ -102,13 +100,12 @@ class SoundServer {
                      path("server.pa") + log())};
     } else {
       pids_ = {spawn("pipewire" + log())};
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      std::this_thread::sleep_for(200ms);
       pids_.push_back(spawn("wireplumber" + log()));
       pids_.push_back(spawn("pipewire-pulse" + log()));
     }
-    for (int i = 0; i < 200; ++i) {
-      if (run("pactl get-default-sink 2>/dev/null") == std::string(kSink) + "\n") return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(50ms)) {
+      if (output("pactl get-default-sink 2>/dev/null") == std::string(kSink) + "\n") return true;
     }
     return false;
   }
@@ -119,22 +116,16 @@ class SoundServer {
 
   // RUNNING, IDLE or SUSPENDED; empty while the sink is not there.
   std::string sinkState() const {
-    return run("pactl list sinks short 2>/dev/null | awk '$2 == \"" + std::string(kSink) +
-               "\" { printf \"%s\", $NF }'");
+    return output("pactl list sinks short 2>/dev/null | awk '$2 == \"" + std::string(kSink) +
+                  "\" { printf \"%s\", $NF }'");
   }
   bool waitForSink(const std::string& state, std::chrono::seconds limit) const {
-    for (const auto end = Clock::now() + limit; Clock::now() < end;) {
-      if (sinkState() == state) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    const auto deadline = Clock::now() + limit;
+    while (sinkState() != state && Clock::now() < deadline) std::this_thread::sleep_for(100ms);
+    return sinkState() == state;
   }
   const std::vector<pid_t>& pids() const { return pids_; }
   std::string path(const char* name) const { return (dir_ / name).string(); }
-  std::string logText() const {
-    std::ifstream in(path("server.log"));
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
 
  private:
   std::string log() const { return " >>" + path("server.log") + " 2>&1"; }
@@ -149,9 +140,8 @@ class SoundServer {
 // than the calling one.
 inline long otherThreadSwitches() {
   long total = 0;
-  const std::string self = std::to_string(::gettid());
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    if (task.path().filename() == self) continue;
+    if (task.path().filename() == std::to_string(::gettid())) continue;
     std::ifstream in(task.path() / "status");
     for (std::string line; std::getline(in, line);) {
       if (line.find("ctxt_switches:") != std::string::npos)
@@ -161,17 +151,14 @@ inline long otherThreadSwitches() {
   return total;
 }
 
-// What the null sink played, as parec records its monitor: 22050 Hz, mono, 16 bit.
+// What the null sink plays, as parec records its monitor: 22050 Hz, mono, 16 bit.
 class MonitorCapture {
  public:
   explicit MonitorCapture(const SoundServer& server) : file_(server.path("monitor.raw")) {
     std::filesystem::remove(file_);
     pid_ = spawn("parec --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5 -d " +
                  std::string(kSink) + ".monitor " + file_ + " 2>/dev/null");
-    for (int i = 0;
-         i < 100 && !(std::filesystem::exists(file_) && std::filesystem::file_size(file_)); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));  // until it records
-    }
+    for (int i = 0; i < 100 && !recording(); ++i) std::this_thread::sleep_for(30ms);
   }
   ~MonitorCapture() { stop(); }
   std::vector<int16_t> stop() {
@@ -185,6 +172,12 @@ class MonitorCapture {
   }
 
  private:
+  bool recording() const {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file_, error);
+    return !error && size > 0;
+  }
+
   std::string file_;
   pid_t pid_ = 0;
 };
