@@ -5,7 +5,9 @@
 #   bash bench/run.sh BUILD_DIR        (`cmake --build BUILD_DIR --target bench` runs it)
 #
 # Starts its own Xvfb and ends it, by process id, on the way out. There is no sound card on the
-# build machines, so SDL's dummy driver stands in for one (SDL_AUDIODRIVER=dummy) throughout.
+# build machines, so SDL's dummy driver stands in for one (SDL_AUDIODRIVER=dummy) for start-up and
+# memory; the sound figures come from private PipeWire and PulseAudio servers with a null sink,
+# which tessel_sound_servers starts and stops itself.
 # Exits non-zero only when a measurement could not be made; a missed goal is reported, not fatal.
 set -euo pipefail
 export LC_ALL=C.UTF-8
