@@ -25,7 +25,11 @@ void discard(pa_operation* op) {
 PulseOutput::PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest)
     : format_(format), rest_(rest) {
   loop_ = pa_threaded_mainloop_new();
-  if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) {
+  if (loop_ && pa_threaded_mainloop_start(loop_) < 0) {
+    pa_threaded_mainloop_free(loop_);
+    loop_ = nullptr;
+  }
+  if (!loop_) {
     startError_ = "no main loop";
     return;
   }
@@ -40,6 +44,7 @@ PulseOutput::PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest
   }
   connectedAtStart_ = stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
   if (!connectedAtStart_ && startError_.empty()) startError_ = "no answer";
+  outageReported_ = !connectedAtStart_;  // the caller reports it
   starting_ = false;
   pa_threaded_mainloop_unlock(loop_);
 }
@@ -139,7 +144,6 @@ void PulseOutput::drop(const char* reason) {
   pending_ = nullptr;
   if (reason && starting_) {
     startError_ = reason;
-    outageReported_ = true;  // the caller reports it
   } else if (reason && !outageReported_) {
     std::fprintf(stderr,
                  "tessel: the sound server is gone (%s); the kana will sound again once it is "

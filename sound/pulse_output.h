@@ -10,7 +10,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 
 #include "sound/sound_bank.h"
