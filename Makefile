@@ -5,7 +5,7 @@ JOBS  ?= $(shell nproc)
 .PHONY: run test build setup configure bench package format clean
 
 setup:
-	@bash tools/setup.sh
+	@bash tools/setup.sh $(SETUP_ARGS)
 
 configure: setup
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
@@ -17,11 +17,13 @@ run: configure
 
 # Everything, with the sanitized copy of the program the robustness tests use.
 test: CMAKE_ARGS += -DTESSEL_SANITIZE=ON
+test: SETUP_ARGS = --tests
 test: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: CMAKE_ARGS += -DTESSEL_BENCHMARKS=ON
+bench: SETUP_ARGS = --tests
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target bench
 

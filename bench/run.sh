@@ -5,7 +5,9 @@
 #   bash bench/run.sh BUILD_DIR        (`cmake --build BUILD_DIR --target bench` runs it)
 #
 # Starts its own Xvfb and ends it, by process id, on the way out. There is no sound card on the
-# build machines, so SDL's dummy driver stands in for one (SDL_AUDIODRIVER=dummy) throughout.
+# build machines, so SDL's dummy driver stands in for one (SDL_AUDIODRIVER=dummy) for start-up and
+# memory; the sound figures come from private PipeWire and PulseAudio servers with a null sink,
+# which tessel_sound_servers starts and stops itself.
 # Exits non-zero only when a measurement could not be made; a missed goal is reported, not fatal.
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -64,11 +66,11 @@ echo
 "$BUILD/bench/tessel_startup" --runs 10 "$BUILD/bench/tessel_bare_window" \
   "$BUILD/bench/tessel_first_frame"
 
-BANK_BYTES=$(env -u DISPLAY "$BUILD/bench/tessel_latency" --bank-bytes)
+BANK_BYTES=$(env -u DISPLAY "$BUILD/bench/tessel_sound_servers" --bank-bytes)
 /usr/bin/python3 "$SOURCE/bench/idle_memory.py" "$BUILD/tessel" \
   "$BUILD/bench/tessel_bare_window" "$SOURCE/assets/sounds" "$BANK_BYTES"
 
-# The click-to-sound run needs no display: the offscreen platform is enough for QTest's clicks.
-env -u DISPLAY QT_QPA_PLATFORM=offscreen "$BUILD/bench/tessel_latency"
+# Click-to-sound and idle cost on real sound servers, each started privately with a null sink.
+env -u DISPLAY "$BUILD/bench/tessel_sound_servers"
 
 echo "Load average (1/5/15 min) at the end: $(cut -d' ' -f1-3 /proc/loadavg)."

@@ -1,19 +1,95 @@
 #include "sound/sound_player.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-
-#include "sound/latency_probe.h"
+#include <fstream>
+#include <string>
 
 namespace tessel {
-SoundPlayer::SoundPlayer() {
+namespace {
+
+// A sound card ALSA could open directly, as on a system without a sound server.
+bool hasPlaybackCard() {
+  std::ifstream pcm("/proc/asound/pcm");
+  std::string line;
+  while (std::getline(pcm, line)) {
+    if (line.find("playback") != std::string::npos) return true;
+  }
+  return false;
+}
+
+// ALSA reports a missing sound server as a page of lines on stderr; the one line we print says
+// what matters. Holds stderr shut while it lives (start-up only, before any other output).
+class QuietStderr {
+ public:
+  QuietStderr() : saved_(::dup(STDERR_FILENO)) {
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      ::dup2(null, STDERR_FILENO);
+      ::close(null);
+    }
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
+SoundPlayer::SoundPlayer(std::chrono::milliseconds rest) {
+  const char* driver = std::getenv("SDL_AUDIODRIVER");
+  if (driver && *driver) {
+    openSdl(false);
+    return;
+  }
+  server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
+  if (server_->connected()) {
+    bank_ = SoundBank::load(kOutputRequest);
+    return;
+  }
+  const std::string why = server_->startError();
+  if (hasPlaybackCard()) {
+    server_.reset();
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
+    if (openSdl(true)) return;
+    server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
+  }
+  // Perhaps the session is still coming up: every request tries the server again.
+  std::fprintf(
+      stderr,
+      "tessel: no sound server or audio device (%s); the kana will sound once one is running\n",
+      why.c_str());
+  bank_ = SoundBank::load(kOutputRequest);
+}
+
+SoundPlayer::~SoundPlayer() {
+  close();
+}
+
+bool SoundPlayer::openSdl(bool quiet) {
   // SDL would otherwise catch SIGINT and SIGTERM and turn them into events nobody reads, leaving
   // the program deaf to Ctrl-C and to the desktop asking it to quit.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  std::unique_ptr<QuietStderr> quietly(quiet ? new QuietStderr : nullptr);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", SDL_GetError());
-    return;
+    quietly.reset();
+    if (!quiet) {
+      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n",
+                   SDL_GetError());
+    }
+    return false;
   }
   SDL_AudioSpec want{};
   want.freq = kOutputRequest.rate;
@@ -24,21 +100,24 @@ SoundPlayer::SoundPlayer() {
   want.userdata = this;
   SDL_AudioSpec have{};
   device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  quietly.reset();
   if (device_ == 0) {
-    std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", SDL_GetError());
+    if (!quiet) {
+      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n",
+                   SDL_GetError());
+    }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return;
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    return false;
   }
   silence_ = have.silence;
   bank_ = SoundBank::load({have.freq, have.format, have.channels});
   SDL_PauseAudioDevice(device_, 0);
-}
-
-SoundPlayer::~SoundPlayer() {
-  close();
+  return true;
 }
 
 void SoundPlayer::close() {
+  server_.reset();
   if (device_ == 0) return;
   SDL_CloseAudioDevice(device_);
   device_ = 0;
@@ -48,10 +127,14 @@ void SoundPlayer::close() {
 }
 
 void SoundPlayer::PlayWave(const std::string& Name) {
+  const SoundBank::Clip* clip = bank_.clip(Name);  // an unknown name cuts off and plays nothing
+  if (server_) {
+    server_->play(clip);
+    return;
+  }
   if (device_ == 0) return;
-  const SoundBank::Clip* clip = bank_.clip(Name);
   SDL_LockAudioDevice(device_);
-  current_ = clip;  // an unknown name cuts off the old sound and plays nothing
+  current_ = clip;
   position_ = 0;
   SDL_UnlockAudioDevice(device_);
 }
@@ -61,7 +144,6 @@ void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {
   std::size_t wanted = static_cast<std::size_t>(len);
   std::size_t copied = 0;
   if (const SoundBank::Clip* clip = player->current_) {
-    if (player->position_ == 0) probe::firstSampleHandedOver();
     copied = std::min(wanted, clip->size() - player->position_);
     std::memcpy(stream, clip->data() + player->position_, copied);
     player->position_ += copied;

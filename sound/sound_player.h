@@ -1,43 +1,53 @@
-// Plays the built-in recordings on the one SDL audio device opened at start-up.
+// Plays the built-in recordings: on the desktop's sound server when there is one, else on SDL.
 //
-// The device runs continuously; its callback copies from the current clip, or silence. PlayWave
-// only swaps the clip under the device lock, so it returns in microseconds and a new request cuts
-// the old one off at the next buffer. With no audio device the program stays silent.
+// On a desktop the output is a PulseAudio-protocol stream (PulseOutput) that rests when idle and
+// comes back after the server restarts. SDL takes over where SDL_AUDIODRIVER names a driver (the
+// tests capture the output through SDL's disk driver) and on systems with a sound card but no
+// sound server (plain ALSA); there the one SDL device runs continuously, its callback copying from
+// the current clip. Either way PlayWave returns at once, a new request cuts the old one off and an
+// unknown key plays nothing. With no output at all the program stays silent and says so once.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "chart/sound_port.h"
+#include "sound/pulse_output.h"
 #include "sound/sound_bank.h"
 
 namespace tessel {
 
-// What the device is asked for: the recordings' own format, so that on a desktop sound server
-// nothing needs converting at start-up, and about 6 ms per device period so a click is heard at
-// once. A device that insists on another format gets the bank converted to it.
+// What the output is asked for: the recordings' own format, so nothing needs converting at
+// start-up, and about 6 ms per SDL device period so a click is heard at once. An SDL device that
+// insists on another format gets the bank converted to it.
 inline constexpr PcmFormat kOutputRequest{22050, AUDIO_S16SYS, 1};
 inline constexpr Uint16 kDeviceSamples = 128;
 
 class SoundPlayer : public SoundPort {
  public:
-  // Opens the default output (or the one SDL_AUDIODRIVER names) and loads the bank. On failure it
-  // prints one line on stderr and every PlayWave is silent.
-  SoundPlayer();
+  // Picks and opens the output and loads the bank. `rest`: how long the sound-server stream stays
+  // running after a clip ends.
+  explicit SoundPlayer(std::chrono::milliseconds rest = kRestAfterSound);
   ~SoundPlayer() override;
   SoundPlayer(const SoundPlayer&) = delete;
   SoundPlayer& operator=(const SoundPlayer&) = delete;
 
   void PlayWave(const std::string& Name) override;
 
-  bool hasDevice() const { return device_ != 0; }
+  // An SDL device is open, or the sound-server output is in use (connected or waiting for one).
+  bool hasDevice() const { return device_ != 0 || server_ != nullptr; }
+  bool onSoundServer() const { return server_ != nullptr; }
   const SoundBank& bank() const { return bank_; }
   // Stops the output at once; later requests are silent.
   void close();
 
  private:
+  bool openSdl(bool quiet);
   static void SDLCALL fill(void* self, Uint8* stream, int len);
 
+  std::unique_ptr<PulseOutput> server_;
   SDL_AudioDeviceID device_ = 0;
   Uint8 silence_ = 0;
   SoundBank bank_;

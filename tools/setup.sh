@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: Qt's X11/Wayland/offscreen platforms, SVG rendering (the caption font is built in)
   qt6-qpa-plugins qt6-wayland libqt6svg6
@@ -18,6 +18,12 @@ packages=(
   # code style
   clang-format clang-tidy git
 )
+
+# Only for the tests (`make test`): the sound servers the sound-server tests start privately, each
+# with a null sink. Kept out of `make run`, as a second server could contend with the desktop's own.
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(pipewire pipewire-pulse wireplumber pulseaudio pulseaudio-utils dbus)
+fi
 
 # Only for remaking the committed assets (tools/make_sounds.sh, make_chart.py, make_font.py).
 if [ "${1:-}" = "--tools" ]; then

@@ -10,7 +10,6 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
-#include "sound/latency_probe.h"
 #include "window/caption_font.h"
 #include "window/svg_picture.h"
 
@@ -168,7 +167,6 @@ void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
-  probe::pointerEventArrived();
   event->accept();
   emit mouseUp(pointerArgs(*event));
   if (clicks_.release(*event, rect())) emit clicked();

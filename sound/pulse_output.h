@@ -1,0 +1,71 @@
+// The recordings on a desktop sound server, through the PulseAudio protocol (PulseAudio itself,
+// or PipeWire's pipewire-pulse, which serves the same protocol).
+//
+// One playback stream on libpulse's threaded main loop. It is created corked; a request flushes
+// whatever is still queued (the cut-off), writes the whole clip at once and uncorks. Once a clip
+// has ended and nothing else was asked for during the rest period, the stream is corked again, so
+// the program holds no running stream, makes no audio wake-ups and lets the server suspend the
+// sink. When the server goes away the stream and context are dropped; the next request connects
+// again, never waiting on the caller's thread, and plays once the new stream is ready.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "sound/sound_bank.h"
+
+struct pa_threaded_mainloop;
+struct pa_mainloop_api;
+struct timeval;
+struct pa_context;
+struct pa_stream;
+struct pa_time_event;
+
+namespace tessel {
+
+// Why a few seconds: auto-read plays one kana a second and someone clicking through the chart
+// pauses for a second or two, so the stream stays warm for both; corked any later, the sink may
+// suspend, and waking it costs a few milliseconds, or about 70 ms when another program holds the
+// PipeWire graph at a large quantum. Resting after 5 s idle frees the sink almost at once.
+inline constexpr std::chrono::milliseconds kRestAfterSound{5000};
+
+class PulseOutput {
+ public:
+  // Connects to the default server and opens the stream, waiting at most about half a second.
+  PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest);
+  ~PulseOutput();
+  PulseOutput(const PulseOutput&) = delete;
+  PulseOutput& operator=(const PulseOutput&) = delete;
+
+  // Whether the stream was ready when the constructor returned; if not, why not. A failure while
+  // constructing prints nothing (the caller says what it does instead); later outages print one
+  // line each on stderr.
+  bool connected() const { return connectedAtStart_; }
+  const std::string& startError() const { return startError_; }
+  // Starts `clip` (must outlive this object), cutting off what still plays; nullptr only stops.
+  void play(const SoundBank::Clip* clip);
+
+ private:
+  void connect();
+  void openStream();
+  void start(const SoundBank::Clip* clip);
+  void drop(const char* reason);
+  static void contextChanged(pa_context* context, void* self);
+  static void streamChanged(pa_stream* stream, void* self);
+  static void restEnded(pa_mainloop_api* api, pa_time_event* event, const timeval* tv, void* self);
+
+  PcmFormat format_;
+  std::chrono::milliseconds rest_;
+  pa_threaded_mainloop* loop_ = nullptr;
+  // Below: touched only with the loop locked (or from its own thread, which holds the lock).
+  pa_context* context_ = nullptr;
+  pa_stream* stream_ = nullptr;
+  pa_time_event* restTimer_ = nullptr;
+  const SoundBank::Clip* pending_ = nullptr;  // asked for while (re)connecting
+  bool outageReported_ = false;
+  bool connectedAtStart_ = false;
+  bool starting_ = true;
+  std::string startError_;
+};
+
+}  // namespace tessel
