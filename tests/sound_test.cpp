@@ -118,8 +118,17 @@ TEST(DiskOutput, ANewRequestCutsTheOldSoundOff) {
   std::filesystem::remove(path);
 }
 
-TEST(SoundPlayer, LeavesInterruptAndTerminateToTheirDefaultActions) {
+int openFiles() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// SDL would catch SIGINT and SIGTERM and turn them into events nobody reads; and once the output
+// closes, nothing of SDL's may stay behind, such as its connection to the session bus (ctest runs
+// this test with a private bus).
+TEST(SoundPlayer, LeavesTheSignalsAndTheSessionBusAsItFoundThem) {
+  ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run me under dbus-run-session";
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const int before = openFiles();
   SoundPlayer player;
   ASSERT_TRUE(player.hasDevice());
   for (int signal : {SIGINT, SIGTERM}) {
@@ -127,20 +136,8 @@ TEST(SoundPlayer, LeavesInterruptAndTerminateToTheirDefaultActions) {
     ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
     EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal << " is caught";
   }
-}
-
-TEST(NoAudioDevice, StaysSilentWithOneLineOnStderr) {
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  ::testing::internal::CaptureStderr();
-  {
-    SoundPlayer player;
-    EXPECT_FALSE(player.hasDevice());
-    player.PlayWave("101");  // must simply return
-    player.PlayWave("999");
-  }
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-  EXPECT_NE(err.find("no audio output"), std::string::npos) << err;
+  player.close();
+  EXPECT_EQ(openFiles(), before) << "a file or socket is still open after the output closed";
 }
 
 }  // namespace
