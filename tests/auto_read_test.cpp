@@ -1,5 +1,6 @@
 // The auto-read sequencer: the button's caption is its state, each tick activates the next of the
-// 48 hiragana positions through the ordinary click, and every press starts again from あ.
+// 48 hiragana positions through the ordinary click, and every press starts again from あ. How
+// presses, ticks and clicks interleave in the real window is the event storm's to check.
 #include "chart/auto_read.h"
 
 #include <gtest/gtest.h>
@@ -32,16 +33,6 @@ TEST(AutoRead, RecitesTheFortyEightHiraganaInChartOrderThenStartsAgain) {
   EXPECT_EQ(w.model.imgRight().top(), 1170 - 200) << "the markers follow the recital (on い)";
 }
 
-TEST(AutoRead, TwoPressesWithinAnIntervalReadNothing) {
-  LoadedChart w;
-  w.autoRead.Command3_Click();
-  w.autoRead.Command3_Click();
-  w.intervalPasses();
-  EXPECT_TRUE(w.sound.requests.empty());
-  EXPECT_EQ(w.model.command3().caption(), kAutoReadOffCaption);
-  EXPECT_FALSE(w.model.timer1().enabled());
-}
-
 TEST(AutoRead, ARestartBeginsAgainAtTheFirstKanaAfterAFreshInterval) {
   LoadedChart w;
   w.autoRead.Command3_Click();
@@ -53,15 +44,6 @@ TEST(AutoRead, ARestartBeginsAgainAtTheFirstKanaAfterAFreshInterval) {
   EXPECT_EQ(w.model.timer1().starts(), 2) << "restarting begins a fresh interval";
   w.intervalPasses();
   EXPECT_EQ(w.sound.keys().back(), "101");
-}
-
-TEST(AutoRead, AClickBetweenTicksDoesNotChangeWhatComesNext) {
-  LoadedChart w;
-  w.autoRead.Command3_Click();
-  for (int i = 0; i < 5; ++i) w.intervalPasses();
-  w.chart.Image1_Click(130);
-  w.intervalPasses();
-  EXPECT_EQ(w.sound.keys().back(), "106");
 }
 
 TEST(AutoRead, OnlyTheExactOffCaptionStartsIt) {

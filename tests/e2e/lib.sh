@@ -68,15 +68,9 @@ e2e_cleanup() {
   local status=$?
   trap - EXIT
   stop_tessel
-  if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
-    kill -TERM "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
-  fi
-  case $status in
-    0) log "PASS" ;;
-    77) ;;
-    *) log "artefacts kept in $WORK" ;;
-  esac
+  [ -n "$XVFB_PID" ] && kill -TERM "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  [ "$status" -eq 0 ] && log "PASS"
+  [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && log "artefacts kept in $WORK"
   exit "$status"
 }
 
@@ -144,15 +138,7 @@ stop_tessel() {
 
 # wait_exit SECONDS: waits for the program to end by itself; sets EXIT_STATUS, or fails.
 wait_exit() {
-  local i
-  for ((i = 0; i < $1 * 50; i++)); do
-    # A zombie child of this shell still answers kill -0: its state tells.
-    [ "$(ps -o stat= -p "$TESSEL_PID" 2>/dev/null | cut -c1)" = Z ] && break
-    kill -0 "$TESSEL_PID" 2>/dev/null || break
-    sleep 0.02
-  done
-  kill -0 "$TESSEL_PID" 2>/dev/null && [ "$(ps -o stat= -p "$TESSEL_PID" | cut -c1)" != Z ] &&
-    fail "the program was still running $1 s later"
+  timeout "$1" tail --pid="$TESSEL_PID" -s 0.02 -f /dev/null || fail "the program was still running $1 s later"
   wait "$TESSEL_PID"
   EXIT_STATUS=$?
   TESSEL_PID=""
