@@ -1,6 +1,6 @@
-// The window as an X11 window manager sees it, on a private X server; ctest runs this at 1.25,
-// 1.5 and 2 times scaling: where the hand cursor clicks, what the frame may offer, and the
-// WM_CLASS the launcher is matched by.
+// The window as an X11 desktop shows it, on a private X server; ctest runs this at 1.25, 1.5 and
+// 2 times scaling: drawn at device resolution, where the hand cursor clicks, what the frame may
+// offer, and the WM_CLASS the launcher is matched by.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +11,7 @@
 #include "support/recorders.h"
 #include "window/application.h"
 #include "window/frm_tessel.h"
+#include "window/svg_picture.h"
 
 // Last: Xlib's macros (Bool, Status, None …) would break Qt's and GoogleTest's headers.
 #include <X11/Xlib.h>
@@ -32,6 +33,20 @@ class X11Window : public ::testing::Test {
   testing::UrlRecorder mail;
   frmTessel window{sound, mail, [] {}};
 };
+
+TEST_F(X11Window, IsDrawnAtDeviceResolutionNotScaledUp) {
+  const qreal dpr = window.devicePixelRatioF();
+  const QImage shown = window.grab().toImage();
+  ASSERT_EQ(shown.size(), QSize(632, 490) * dpr);
+  // The chart's heading and first grid row, clear of the markers, as drawn for this ratio.
+  const QRect area = QRect(QPoint(150, 5), QPoint(400, 60)).intersected(QRect(0, 0, 462, 490));
+  const QRect device(area.topLeft() * dpr, area.size() * dpr);
+  const QImage chart =
+      artworkImage(QString::fromUtf8(kChartPicture.data()), {kChartWidth, kChartHeight}, dpr);
+  EXPECT_TRUE(shown.copy(device) == chart.copy(device).convertToFormat(shown.format()));
+  const QIcon icon = artworkIcon(QString::fromUtf8(kIconPicture.data()));
+  EXPECT_EQ(icon.pixmap(QSize(48, 48), dpr).size(), QSize(48, 48) * dpr);
+}
 
 TEST_F(X11Window, TheHandClicksWhereItsFingertipIsDrawn) {
   // The fingertip's logical pixel (12, 1), as the device pixel under its middle, by scale.
