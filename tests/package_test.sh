@@ -47,6 +47,12 @@ awk -v m="$ink" 'BEGIN { exit !(m > 0.1) }' || fail "icon renders almost empty (
 quiet() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$program" "$@"; }
 [ "$(quiet --version)" = "tessel $version" ] || fail "--version printed '$(quiet --version)'"
 quiet --help | grep -q '^Usage: tessel' || fail "--help printed no usage"
+# And without them, one line saying so and a failure status of its own, not a crash.
+quiet 2>"$work/no-display.err"
+status=$?
+{ [ "$status" -ne 0 ] && [ "$status" -lt 124 ] && [ "$(wc -l <"$work/no-display.err")" -eq 1 ] &&
+  grep -q '^tessel: cannot open a window' "$work/no-display.err"; } ||
+  fail "with no display: status $status, stderr '$(cat "$work/no-display.err")'"
 
 for script in click_kana close_while_busy; do
   bash "$e2e/$script.sh" "$program" "$audio_match" "$work/$script"
