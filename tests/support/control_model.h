@@ -25,38 +25,41 @@ class ModelControl : public ImageControl,
   float left() const override { return left_; }
   float top() const override { return top_; }
   void move(float left, float top) override { left_ = left, top_ = top; }
-  void setBorderStyle(int style) override { borderStyle_ = style; }
-  void setMouseIcon(const Picture& picture) override { mouseIcon_ = picture; }
-  void setMousePointer(int pointer) override { mousePointer_ = pointer; }
+  void setBorderStyle(int style) override { borderStyle = style; }
+  void setMouseIcon(const Picture& picture) override { mouseIcon = picture; }
+  void setMousePointer(int pointer) override { mousePointer = pointer; }
   bool visible() const override { return visible_; }
   void setVisible(bool visible) override { visible_ = visible; }
-  void setForeColor(Rgb color) override { foreColor_ = color; }
+  void setForeColor(Rgb color) override { foreColor = color; }
   std::u16string caption() const override { return caption_; }
   void setCaption(const std::u16string& caption) override { caption_ = caption; }
-  void setEnabled(bool enabled) override { enabled_ = enabled, starts_ += enabled ? 1 : 0; }
+  void setEnabled(bool on) override { enabled = on, starts += on ? 1 : 0; }
 
-  int borderStyle() const { return borderStyle_; }
-  const Picture& mouseIcon() const { return mouseIcon_; }
-  int mousePointer() const { return mousePointer_; }
-  Rgb foreColor() const { return foreColor_; }
-  bool enabled() const { return enabled_; }
-  int starts() const { return starts_; }  // how many fresh timer intervals were begun
+  // What was set last; `starts` counts the fresh timer intervals begun.
+  int borderStyle = kBorderNone, mousePointer = kPointerDefault, starts = 0;
+  Picture mouseIcon;
+  Rgb foreColor = kLabelRestColor;
+  bool enabled = false;
 
  private:
   float left_ = 0, top_ = 0;
   std::u16string caption_;
-  int borderStyle_ = kBorderNone, mousePointer_ = kPointerDefault;
-  Picture mouseIcon_;
-  bool visible_ = true, enabled_ = false;
-  Rgb foreColor_ = kLabelRestColor;
-  int starts_ = 0;
+  bool visible_ = true;
 };
 
 class ControlModel : public Controls {
  public:
-  ControlModel();
+  ControlModel() {
+    for (const ControlSpec& spec : windowLayout()) {
+      (spec.kind == ControlKind::Cell ? cells_[spec.index] : named_[spec.name]) =
+          ModelControl(spec);
+    }
+  }
 
-  ModelControl* image1(std::int16_t index) override;
+  ModelControl* image1(std::int16_t index) override {
+    auto it = cells_.find(index);
+    return it == cells_.end() ? nullptr : &it->second;
+  }
   ModelControl& imgRight() override { return named_["imgRight"]; }
   ModelControl& imgTop() override { return named_["imgTop"]; }
   ModelControl& label1() override { return named_["Label1"]; }
@@ -65,13 +68,12 @@ class ControlModel : public Controls {
   ModelControl& command3() override { return named_["Command3"]; }
   ModelControl& timer1() override { return named_["Timer1"]; }
   Picture imageList1(int n) const override { return imageListPicture(n); }
-  void end() override { ended_ = true; }
-  bool ended() const { return ended_; }
+  void end() override { ended = true; }
+  bool ended = false;
 
  private:
   std::map<std::int16_t, ModelControl> cells_;
   std::map<std::string_view, ModelControl> named_;
-  bool ended_ = false;
 };
 
 }  // namespace tessel

@@ -48,7 +48,7 @@ struct LoadedChart {
 
   // What the window's timer does once an interval has passed: tick only while enabled.
   void intervalPasses() {
-    if (model.timer1().enabled()) autoRead.Timer1_Timer();
+    if (model.timer1().enabled) autoRead.Timer1_Timer();
   }
 };
 
