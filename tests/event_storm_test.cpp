@@ -111,8 +111,7 @@ class EventStorm : public ::testing::Test {
     QWidget* target = widgetAt(p);
     QTest::mouseDClick(handle(), b, {}, p);
     // The second press of a double click is no press and no click: one click at most.
-    if (b == Qt::LeftButton && cellAt(target)) activated(cellAt(target)->index);
-    if (b == Qt::LeftButton && target == &window.label1()) ++mailRequests;
+    if (b == Qt::LeftButton) leftReleased(target, p, false);
   }
 
   void move(QPoint p) {
@@ -132,17 +131,17 @@ class EventStorm : public ::testing::Test {
   }
 
   void tick() {
-    log("tick", Qt::NoButton, {});
+    log("tick", Qt::NoButton, {-1, -1});
     QMetaObject::invokeMethod(&window.timer1(), "timeout");
     activated(readIndex);
     readIndex = static_cast<std::int16_t>(readIndex % kKanaPositions + 1);
   }
 
-  void leftReleased(QWidget* target, QPoint p) {
+  void leftReleased(QWidget* target, QPoint p, bool buttonsToo = true) {
     if (!target->isVisible() || !inWindow(*target).contains(p)) return;
     if (const KanaCell* cell = cellAt(target)) activated(cell->index);
     if (target == &window.label1()) ++mailRequests;
-    if (!leftPressInside) return;  // a push button clicks only when the press was on it too
+    if (!buttonsToo || !leftPressInside) return;  // a push button clicks only when pressed on it
     if (target == &window.command1()) ++closeRequests;
     if (target == &window.command2()) labelVisible = !labelVisible;
     if (target == &window.command3()) readIndex = 1, reading = !reading;
@@ -154,14 +153,10 @@ class EventStorm : public ::testing::Test {
   }
 
   void log(const char* what, Qt::MouseButton b, QPoint p) {
-    std::ostringstream line;
-    line << "#" << eventNumber << " " << what << (b == Qt::RightButton ? " right" : "");
-    if (!p.isNull()) {
-      const QWidget* w = held ? grabber : widgetAt(p);
-      line << " at (" << p.x() << ", " << p.y() << ") on " << w->metaObject()->className();
-      if (const KanaCell* cell = cellAt(w)) line << " cell " << cell->index;
-    }
-    recent.push_back(line.str());
+    const QWidget* w = held ? grabber : widgetAt(p);
+    recent.push_back("#" + std::to_string(eventNumber) + " " + what +
+                     (b == Qt::RightButton ? " right" : "") + " at (" + std::to_string(p.x()) +
+                     ", " + std::to_string(p.y()) + ") on " + w->metaObject()->className());
     if (recent.size() > 12) recent.pop_front();
   }
 
