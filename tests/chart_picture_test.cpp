@@ -26,34 +26,24 @@ bool isRed(QColor c) {
   return c.red() > 180 && c.green() < 110 && c.blue() < 110;
 }
 
-struct PixelCase {
-  int x, y;
-  QColor colour;
-};
-
 TEST(ChartPicture, GridLinesAndEdgesLieOnTheirPixels) {
   const QImage chart = chartAt(1.0);
   ASSERT_EQ(chart.size(), QSize(462, 492));
-  std::vector<PixelCase> cases{{461, 100, kEdge},
-                               {100, 491, kEdge},
-                               {5, 5, kBackground},
-                               {455, 300, kBackground},
-                               {30, 60, kBackground}};
-  // Upper grid: the black pixel of each column pair, then its partner.
-  for (int x : {9, 49, 88, 129, 168, 209, 248, 289, 328, 369, 408, 448})
-    cases.push_back({x, 100, kBlack});
-  for (int x : {48, 89, 128, 169, 208, 249, 288, 329, 368, 409}) cases.push_back({x, 100, kGrey});
-  // Lower grid: the other pixel of each pair is the black one.
-  for (int x : {9, 48, 89, 128, 169, 208, 249, 288, 329, 368, 409, 448})
-    cases.push_back({x, 340, kBlack});
-  for (int x : {49, 88, 129, 168, 209, 248, 289, 328, 369, 408}) cases.push_back({x, 340, kGrey});
+  const auto at = [&](int x, int y, QColor colour) {
+    EXPECT_EQ(chart.pixelColor(x, y), colour) << "pixel (" << x << ", " << y << ")";
+  };
+  at(461, 100, kEdge), at(100, 491, kEdge);
+  at(5, 5, kBackground), at(455, 300, kBackground), at(30, 60, kBackground);
+  // Upper grid: the black pixel of each column pair, then its partner; in the lower grid the
+  // other pixel of each pair is the black one.
+  for (int x : {9, 49, 88, 129, 168, 209, 248, 289, 328, 369, 408, 448}) at(x, 100, kBlack);
+  for (int x : {48, 89, 128, 169, 208, 249, 288, 329, 368, 409}) at(x, 100, kGrey);
+  for (int x : {9, 48, 89, 128, 169, 208, 249, 288, 329, 368, 409, 448}) at(x, 340, kBlack);
+  for (int x : {49, 88, 129, 168, 209, 248, 289, 328, 369, 408}) at(x, 340, kGrey);
   // Rows, sampled between two columns.
-  for (int y : {38, 237, 278, 477}) cases.push_back({30, y, kBlack});
-  for (int y : {77, 117, 157, 197, 317, 357, 397, 437}) cases.push_back({30, y, kGrey});
-  for (int y : {78, 118, 158, 198, 318, 358, 398, 438}) cases.push_back({30, y, kWhite});
-  for (const PixelCase& c : cases) {
-    EXPECT_EQ(chart.pixelColor(c.x, c.y), c.colour) << "pixel (" << c.x << ", " << c.y << ")";
-  }
+  for (int y : {38, 237, 278, 477}) at(30, y, kBlack);
+  for (int y : {77, 117, 157, 197, 317, 357, 397, 437}) at(30, y, kGrey);
+  for (int y : {78, 118, 158, 198, 318, 358, 398, 438}) at(30, y, kWhite);
 }
 
 TEST(ChartPicture, EveryKanaIsInkedInsideItsOwnCellWithRedStrokeNumbers) {

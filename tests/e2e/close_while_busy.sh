@@ -9,8 +9,7 @@ start_x
 
 # close_now LIMIT: presses Close and expects exit status 0 within LIMIT seconds of the click.
 close_now() {
-  pointer_to "$Command1_XY"
-  xdotool click --delay 0 1
+  click "$Command1_XY"
   local clicked=$EPOCHREALTIME
   wait_exit 10
   local took

@@ -25,10 +25,6 @@ fail() {
   [ -s "${WORK:-/nonexistent}/tessel.log" ] && sed 's/^/  tessel: /' "$WORK/tessel.log" >&2
   exit 1
 }
-skip() {
-  printf 'SKIP: %s\n' "$*" >&2
-  exit 77
-}
 
 # Seconds since the test started, and since a given $EPOCHREALTIME.
 elapsed() { awk -v a="$E2E_T0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }'; }
@@ -48,7 +44,7 @@ e2e_init() {
   TESSEL=$1 AUDIO_MATCH=$2 WORK=$3
   local tool
   for tool in Xvfb xdotool xwininfo import convert; do
-    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed" >&2 && exit 77; }
   done
   [ -x "$TESSEL" ] || fail "no executable at $TESSEL"
   [ -x "$AUDIO_MATCH" ] || fail "no audio_match at $AUDIO_MATCH"
@@ -129,11 +125,8 @@ start_tessel() {
 
 # SIGKILL: a test that cares about a clean exit uses the close button and wait_exit.
 stop_tessel() {
-  if [ -n "$TESSEL_PID" ]; then
-    kill -KILL "$TESSEL_PID" 2>/dev/null
-    wait "$TESSEL_PID" 2>/dev/null
-    TESSEL_PID=""
-  fi
+  [ -n "$TESSEL_PID" ] && kill -KILL "$TESSEL_PID" 2>/dev/null && wait "$TESSEL_PID" 2>/dev/null
+  TESSEL_PID=""
 }
 
 # wait_exit SECONDS: waits for the program to end by itself; sets EXIT_STATUS, or fails.

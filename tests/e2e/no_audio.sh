@@ -11,8 +11,7 @@ sleep 0.5
 shot after
 column=$(column_marker_centre after)
 between 386 "$column" 390 || fail "the column marker did not move over か (centre x=$column)"
-pointer_to "$Command1_XY"
-xdotool click --delay 0 1
+click "$Command1_XY"
 wait_exit 10
 [ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS after the close button"
 log "stderr: $(cat "$WORK/tessel.log")"
