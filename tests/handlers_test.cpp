@@ -86,7 +86,6 @@ TEST(HoverCursor, ShowsTheHandOverEveryCellAndNowhereElse) {
     EXPECT_EQ(w.model.image1(cell.index)->mouseIcon, w.model.imageList1(1)) << cell.index;
     EXPECT_EQ(w.model.image1(cell.index)->mousePointer, kPointerCustom) << cell.index;
   }
-  EXPECT_FALSE(w.model.imageList1(1).resource.empty());
   EXPECT_EQ(w.model.imgRight().mousePointer, kPointerDefault);
 }
 

@@ -24,10 +24,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr PcmFormat kSourceFormat{22050, AUDIO_S16SYS, 1};
 
-std::string keyOf(int slot) {
-  return std::to_string(kFirstSoundKey + slot);
-}
-
 TEST(SoundBank, KeysAreExactlyTheThreeDigitNames101To148) {
   for (const auto& [key, slot] : {std::pair{"101", 0}, {"102", 1}, {"148", 47}}) {
     EXPECT_EQ(soundSlot(key), slot) << key;
@@ -42,8 +38,8 @@ TEST(SoundBank, EveryRecordingDecodesShortAndStartsAtOnce) {
   const SoundBank bank = SoundBank::load(kSourceFormat);
   ASSERT_EQ(bank.loadedCount(), kSoundCount);
   for (int slot = 0; slot < kSoundCount; ++slot) {
-    SCOPED_TRACE("key " + keyOf(slot));
-    const Bytes& clip = *bank.clip(keyOf(slot));
+    SCOPED_TRACE("key " + std::to_string(kFirstSoundKey + slot));
+    const Bytes& clip = *bank.clip(std::to_string(kFirstSoundKey + slot));
     const double seconds = clip.size() / 2.0 / kSourceFormat.rate;
     EXPECT_GT(seconds, 0.15);
     EXPECT_LT(seconds, 0.9);
@@ -62,7 +58,7 @@ TEST(SoundBank, ConvertingToTheDeviceFormatKeepsEveryRecordingWhole) {
   const SoundBank source = SoundBank::load(kSourceFormat);
   const SoundBank device = SoundBank::load({48000, AUDIO_S16SYS, 2});
   for (int slot = 0; slot < kSoundCount; ++slot) {
-    const std::string key = keyOf(slot);
+    const std::string key = std::to_string(kFirstSoundKey + slot);
     const double seconds = source.clip(key)->size() / 2.0 / kSourceFormat.rate;
     const double converted = device.clip(key)->size() / 4.0 / 48000;
     EXPECT_NEAR(converted, seconds, 0.0005) << "key " << key << " lost its end";
