@@ -28,7 +28,7 @@ TEST(FormLoad, PointsBothMarkersAtTheFirstCellWithoutSound) {
   EXPECT_EQ(model.imgRight().top(), 370);
   EXPECT_EQ(model.imgTop().left(), 6205);
   EXPECT_EQ(model.imgTop().top(), 345);
-  EXPECT_TRUE(sound.requests.empty());
+  EXPECT_TRUE(sound.keys.empty());
 }
 
 struct ClickCase {
@@ -44,12 +44,10 @@ TEST_P(Activation, RequestsTheKeyThenPointsBothMarkersAtTheCell) {
   LoadedChart w;
   w.chart.Image1_Click(40);  // somewhere else first, so every move below is visible
   w.chart.Image1_Click(c.index);
-  ASSERT_EQ(w.sound.requests.size(), 2u);
-  const auto& request = w.sound.requests[1];
-  EXPECT_EQ(request.key, c.key);
+  ASSERT_EQ(w.sound.keys.size(), 2u);
+  EXPECT_EQ(w.sound.keys[1], c.key);
   // The sound is asked for first: the markers still point at the previous cell.
-  EXPECT_EQ(request.rowMarkerTop, 1170 - 200);
-  EXPECT_EQ(request.columnMarkerLeft, 1320 + 100);
+  EXPECT_EQ(w.sound.markersAtRequest[1], std::make_pair(1170.f - 200, 1320.f + 100));
   EXPECT_EQ(w.model.imgRight().left(), 6945);
   EXPECT_EQ(w.model.imgRight().top(), c.rowMarkerTop);
   EXPECT_EQ(w.model.imgTop().left(), c.columnMarkerLeft);
@@ -73,7 +71,7 @@ TEST(Activation, AnIndexWithNoCellAsksForItsKeyAndMovesNothing) {
     w.chart.Image1_Click(index);
     w.chart.Image1_MouseDown(index, 1, 0, 0, 0);
     w.chart.Image1_MouseMove(index, 1, 0, 0, 0);
-    EXPECT_EQ(w.sound.keys(), std::vector<std::string>{key}) << index;
+    EXPECT_EQ(w.sound.keys, std::vector<std::string>{key}) << index;
     EXPECT_EQ(w.model.imgRight().top(), 370) << index;
     EXPECT_EQ(w.model.imgTop().left(), 6205) << index;
   }
@@ -96,7 +94,7 @@ TEST(AutoRead, RecitesTheFortyEightHiraganaInChartOrderThenStartsAgain) {
   w.autoRead.Command3_Click();
   EXPECT_EQ(w.model.command3().caption(), kAutoReadOnCaption);
   EXPECT_TRUE(w.model.timer1().enabled);
-  EXPECT_TRUE(w.sound.requests.empty()) << "the first kana comes one interval after the press";
+  EXPECT_TRUE(w.sound.keys.empty()) << "the first kana comes one interval after the press";
 
   std::vector<std::string> expected;
   for (int position = 1; position <= kKanaPositions + 2; ++position) {
@@ -105,7 +103,7 @@ TEST(AutoRead, RecitesTheFortyEightHiraganaInChartOrderThenStartsAgain) {
     w.intervalPasses();
     EXPECT_EQ(w.autoRead.readIndex(), p % kKanaPositions + 1);
   }
-  EXPECT_EQ(w.sound.keys(), expected);
+  EXPECT_EQ(w.sound.keys, expected);
   EXPECT_EQ(w.model.imgRight().top(), 1170 - 200) << "the markers follow the recital (on い)";
 }
 
@@ -115,11 +113,11 @@ TEST(AutoRead, ARestartBeginsAgainAtTheFirstKanaAfterAFreshInterval) {
   for (int i = 0; i < 20; ++i) w.intervalPasses();
   w.autoRead.Command3_Click();  // stop on と
   w.intervalPasses();
-  EXPECT_EQ(w.sound.keys().back(), "120") << "a stopped recital must not tick";
+  EXPECT_EQ(w.sound.keys.back(), "120") << "a stopped recital must not tick";
   w.autoRead.Command3_Click();
   EXPECT_EQ(w.model.timer1().starts, 2) << "restarting begins a fresh interval";
   w.intervalPasses();
-  EXPECT_EQ(w.sound.keys().back(), "101");
+  EXPECT_EQ(w.sound.keys.back(), "101");
 }
 
 TEST(AutoRead, OnlyTheExactOffCaptionStartsIt) {

@@ -15,22 +15,14 @@ namespace tessel::testing {
 
 // Remembers every key asked for, and where the markers stood at that moment, so a test can tell
 // whether the sound was requested before or after the markers moved.
-class RecordingSound : public SoundPort {
+class RecordingSound : public KeyRecorder {
  public:
-  struct Request {
-    std::string key;
-    float rowMarkerTop, columnMarkerLeft;
-  };
   explicit RecordingSound(ControlModel& model) : model_(model) {}
   void PlayWave(const std::string& Name) override {
-    requests.push_back({Name, model_.imgRight().top(), model_.imgTop().left()});
+    KeyRecorder::PlayWave(Name);
+    markersAtRequest.emplace_back(model_.imgRight().top(), model_.imgTop().left());
   }
-  std::vector<std::string> keys() const {
-    std::vector<std::string> out;
-    for (const Request& r : requests) out.push_back(r.key);
-    return out;
-  }
-  std::vector<Request> requests;
+  std::vector<std::pair<float, float>> markersAtRequest;  // the row marker's top, column's left
 
  private:
   ControlModel& model_;
