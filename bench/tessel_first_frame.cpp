@@ -13,6 +13,7 @@
 #include "form/layout.h"
 #include "sound/sound_player.h"
 #include "window/after_first_paint.h"
+#include "window/application.h"
 #include "window/desktop_mail_link.h"
 #include "window/frm_tessel.h"
 #include "window/svg_picture.h"
@@ -20,9 +21,7 @@
 int main(int argc, char** argv) {
   bench::stamp("main");
   const bool firstFrameOnly = argc > 1 && std::strcmp(argv[1], "--first-frame") == 0;
-  QApplication::setApplicationName(QStringLiteral("prjTessel"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  QApplication::setDesktopFileName(QStringLiteral("org.tessel.Tessel"));
+  tessel::describeApplication();
   QApplication app(argc, argv);
   bench::stamp("app");
 
