@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QStyle>
+#include <QStyleFactory>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
+#include "window/artwork_rasters.h"
+#include "window/caption_layer.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -101,6 +107,28 @@ TEST_P(ChartAtRatio, GridLinesCoverWholeDevicePixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ratios, ChartAtRatio, testing::Values(1.25, 1.5, 1.75, 2.0));
+
+// The window shows the captions the build drew; they must be the ones the program would draw
+// itself where the build drew none: same font, style and layout, pixel for pixel.
+TEST(CaptionLayers, EveryOneTheBuildDrewIsWhatTheProgramDraws) {
+  const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+  for (const CaptionLook& look : captionLooks(*fusion)) {
+    const QByteArray name = look.resource(*fusion).toUtf8();
+    for (qreal dpr : {1.0, 1.25, 1.5, 2.0}) {
+      const QImage drawn = drawCaptionLayer(look, *fusion, dpr);
+      int found = 0;
+      for (const ArtworkRaster& r : artworkRasters()) {
+        if (r.dpr != dpr || name != r.resource) continue;
+        ++found;
+        EXPECT_EQ(QSize(r.width, r.height), drawn.size()) << name.data() << " at " << dpr;
+        EXPECT_TRUE(drawn.size() == QSize(r.width, r.height) &&
+                    std::memcmp(r.pixels, drawn.constBits(), drawn.sizeInBytes()) == 0)
+            << name.data() << " at " << dpr;
+      }
+      EXPECT_EQ(found, 1) << name.data() << " at " << dpr;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace tessel

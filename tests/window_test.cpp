@@ -15,6 +15,7 @@
 #include "form/layout.h"
 #include "support/recorders.h"
 #include "window/after_first_paint.h"
+#include "window/caption_font.h"
 #include "window/frm_tessel.h"
 #include "window/svg_picture.h"
 
@@ -215,7 +216,7 @@ TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFontAndColours) {
     // mixed faces), on two whole lines.
     const QString text = window.label1().text() + window.command1().text() +
                          window.command2().text() + window.command3().text();
-    QTextLayout layout(text, window.label1().font());
+    QTextLayout layout(text, captionFont());
     QTextOption wrap;
     wrap.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(wrap);

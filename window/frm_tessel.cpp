@@ -8,7 +8,6 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
-#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -41,7 +40,6 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setFont(captionFont());
   // The desktop's colours would tint the buttons and their sunken frames; the window keeps the
   // style's own.
   setPalette(style()->standardPalette());

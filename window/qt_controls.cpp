@@ -6,11 +6,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <cmath>
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
-#include "window/caption_font.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
@@ -180,7 +181,6 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- LabelWidget ----------------------------------------------------------------------------
 
 LabelWidget::LabelWidget(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
-  setFont(captionFont());
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setMouseTracking(true);
@@ -193,6 +193,14 @@ void LabelWidget::setForeColor(Rgb color) {
   QPalette p = palette();
   p.setColor(QPalette::WindowText, QColor(color.red, color.green, color.blue));
   setPalette(p);
+}
+
+// The captions are drawn from their layers (caption_layer.h), never by the widgets' own fonts.
+void LabelWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const CaptionLook look{CaptionLook::Kind::Label, text(), contentsRect().size(),
+                         palette().color(QPalette::WindowText)};
+  painter.drawImage(contentsRect().topLeft(), captionImage(look, *style(), devicePixelRatioF()));
 }
 
 void LabelWidget::mousePressEvent(QMouseEvent* event) {
@@ -218,8 +226,19 @@ void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
 // --- ButtonWidget, PictureBox, TimerWidget ----------------------------------------------------
 
 ButtonWidget::ButtonWidget(QWidget* parent, const QString& caption) : QPushButton(caption, parent) {
-  setFont(captionFont());
   setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void ButtonWidget::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  const CaptionLook look{option.state & QStyle::State_Sunken ? CaptionLook::Kind::PressedButton
+                                                             : CaptionLook::Kind::Button,
+                         option.text, size(), palette().color(QPalette::ButtonText)};
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButton, option);
+  painter.drawImage(0, 0, captionImage(look, *style(), devicePixelRatioF()));
 }
 
 // Outside a dialog a push button takes only Space; users of desktop forms expect Return and Enter

@@ -109,6 +109,7 @@ class LabelWidget : public QLabel, public LabelControl {
   void mouseMoved();
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -128,6 +129,7 @@ class ButtonWidget : public QPushButton, public ButtonControl {
   void setCaption(const std::u16string& caption) override;
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
 };

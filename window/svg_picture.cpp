@@ -17,9 +17,9 @@ namespace {
 QImage builtRaster(const QString& resource, QSize logicalSize, qreal dpr) {
   const QSize device(static_cast<int>(std::ceil(logicalSize.width() * dpr)),
                      static_cast<int>(std::ceil(logicalSize.height() * dpr)));
+  const QByteArray name = resource.toUtf8();
   for (const ArtworkRaster& r : artworkRasters()) {
-    if (r.dpr != dpr || QSize(r.width, r.height) != device || resource != QLatin1String(r.resource))
-      continue;
+    if (r.dpr != dpr || QSize(r.width, r.height) != device || name != r.resource) continue;
     QImage image(r.pixels, r.width, r.height, qsizetype{r.width} * 4,
                  r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
@@ -28,9 +28,9 @@ QImage builtRaster(const QString& resource, QSize logicalSize, qreal dpr) {
   return {};
 }
 
-}  // namespace
-
-QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
+// The build's drawing of `resource`, else `draw()`'s, made on first use and kept.
+template <class Draw>
+QImage builtOrDrawn(const QString& resource, QSize logicalSize, qreal dpr, Draw draw) {
   if (QImage built = builtRaster(resource, logicalSize, dpr); !built.isNull()) return built;
   static QHash<QString, QImage> drawn;
   const QString key = QStringLiteral("%1@%2x%3@%4")
@@ -39,9 +39,22 @@ QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
                           .arg(logicalSize.height())
                           .arg(dpr);
   if (auto it = drawn.constFind(key); it != drawn.constEnd()) return *it;
-  QFile file(resource);
-  const QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  return *drawn.insert(key, renderSvg(svg, logicalSize, dpr));
+  return *drawn.insert(key, draw());
+}
+
+}  // namespace
+
+QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
+  return builtOrDrawn(resource, logicalSize, dpr, [&] {
+    QFile file(resource);
+    const QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return renderSvg(svg, logicalSize, dpr);
+  });
+}
+
+QImage captionImage(const CaptionLook& look, const QStyle& style, qreal dpr) {
+  return builtOrDrawn(look.resource(style), look.size, dpr,
+                      [&] { return drawCaptionLayer(look, style, dpr); });
 }
 
 QIcon artworkIcon(const QString& resource) {

@@ -8,11 +8,16 @@
 #include <QImage>
 #include <QString>
 
+#include "window/caption_layer.h"
+
 namespace tessel {
 
 // The picture at `resource` for `logicalSize` on a screen of ratio `dpr`. Repeated calls cost a
 // lookup. A missing resource gives a transparent image.
 QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr);
+
+// A caption's text layer (caption_layer.h): the build's drawing, else one drawn on first use.
+QImage captionImage(const CaptionLook& look, const QStyle& style, qreal dpr);
 
 // The window icon drawn from `resource`: in the sizes the build drew, or from the SVG if it drew
 // none.
