@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "sound/audio_libraries.h"
+
 namespace tessel {
 namespace {
 
@@ -62,8 +64,7 @@ SoundPlayer::SoundPlayer(std::chrono::milliseconds rest) {
   const std::string why = server_->startError();
   if (hasPlaybackCard()) {
     server_.reset();
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "alsa");
-    if (openSdl(true)) return;
+    if (openSdl(true, "alsa")) return;
     server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
   }
   // Perhaps the session is still coming up: every request tries the server again.
@@ -78,18 +79,22 @@ SoundPlayer::~SoundPlayer() {
   close();
 }
 
-bool SoundPlayer::openSdl(bool quiet) {
+bool SoundPlayer::openSdl(bool quiet, const char* driver) {
+  const auto fail = [quiet](const char* why) {
+    if (!quiet)
+      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", why);
+    return false;
+  };
+  std::string missing;
+  if (!sdlLibrary(&missing)) return fail(missing.c_str());
+  if (driver) sdl().setHint(SDL_HINT_AUDIODRIVER, driver);
   // SDL would otherwise catch SIGINT and SIGTERM and turn them into events nobody reads, leaving
   // the program deaf to Ctrl-C and to the desktop asking it to quit.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl().setHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   std::unique_ptr<QuietStderr> quietly(quiet ? new QuietStderr : nullptr);
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+  if (sdl().initSubSystem(SDL_INIT_AUDIO) != 0) {
     quietly.reset();
-    if (!quiet) {
-      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n",
-                   SDL_GetError());
-    }
-    return false;
+    return fail(sdl().getError());
   }
   SDL_AudioSpec want{};
   want.freq = kOutputRequest.rate;
@@ -99,31 +104,28 @@ bool SoundPlayer::openSdl(bool quiet) {
   want.callback = &SoundPlayer::fill;
   want.userdata = this;
   SDL_AudioSpec have{};
-  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  device_ = sdl().openAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
   quietly.reset();
   if (device_ == 0) {
-    if (!quiet) {
-      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n",
-                   SDL_GetError());
-    }
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    fail(sdl().getError());
+    sdl().quitSubSystem(SDL_INIT_AUDIO);
+    if (sdl().wasInit(SDL_INIT_EVERYTHING) == 0) sdl().quit();
     return false;
   }
   silence_ = have.silence;
   bank_ = SoundBank::load({have.freq, have.format, have.channels});
-  SDL_PauseAudioDevice(device_, 0);
+  sdl().pauseAudioDevice(device_, 0);
   return true;
 }
 
 void SoundPlayer::close() {
   server_.reset();
   if (device_ == 0) return;
-  SDL_CloseAudioDevice(device_);
+  sdl().closeAudioDevice(device_);
   device_ = 0;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  sdl().quitSubSystem(SDL_INIT_AUDIO);
   // Let SDL drop what it set up on the side (its session-bus connection) once nothing uses it.
-  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  if (sdl().wasInit(SDL_INIT_EVERYTHING) == 0) sdl().quit();
 }
 
 void SoundPlayer::PlayWave(const std::string& Name) {
@@ -133,10 +135,10 @@ void SoundPlayer::PlayWave(const std::string& Name) {
     return;
   }
   if (device_ == 0) return;
-  SDL_LockAudioDevice(device_);
+  sdl().lockAudioDevice(device_);
   current_ = clip;
   position_ = 0;
-  SDL_UnlockAudioDevice(device_);
+  sdl().unlockAudioDevice(device_);
 }
 
 void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {

@@ -44,7 +44,8 @@ class SoundPlayer : public SoundPort {
   void close();
 
  private:
-  bool openSdl(bool quiet);
+  // `driver`: the SDL audio driver to use, else SDL's own choice.
+  bool openSdl(bool quiet, const char* driver = nullptr);
   static void SDLCALL fill(void* self, Uint8* stream, int len);
 
   std::unique_ptr<PulseOutput> server_;

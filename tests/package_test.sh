@@ -19,9 +19,10 @@ mkdir -p "$work" || fail "cannot make $work"
 deb=$(echo "$work"/tessel_"$version"_*.deb)
 [ -f "$deb" ] || fail "no tessel_${version}_*.deb in $work"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
-# The libraries come from dpkg-shlibdeps; without them the package installs and cannot start.
+# Qt comes from dpkg-shlibdeps, the audio libraries the program opens itself from the package's
+# own list; without either the package installs and cannot start, or starts silent.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libqt6svg6 libsdl2-2.0-0; do
+for needed in libqt6widgets6 libqt6svg6 libsdl2-2.0-0 libpulse0; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
