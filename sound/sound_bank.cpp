@@ -1,6 +1,7 @@
 #include "sound/sound_bank.h"
 
-#include <QFile>
+#include <QResource>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -18,8 +19,8 @@ struct StreamFree {
   void operator()(SDL_AudioStream* s) const { sdl().freeAudioStream(s); }
 };
 
-SoundBank::Clip convert(const SDL_AudioSpec& source, const Uint8* data, Uint32 length,
-                        const PcmFormat& target) {
+std::vector<std::uint8_t> convert(const SDL_AudioSpec& source, const Uint8* data, Uint32 length,
+                                  const PcmFormat& target) {
   std::unique_ptr<SDL_AudioStream, StreamFree> stream(
       sdl().newAudioStream(source.format, source.channels, source.freq, target.format,
                            static_cast<Uint8>(target.channels), target.rate));
@@ -36,14 +37,15 @@ SoundBank::Clip convert(const SDL_AudioSpec& source, const Uint8* data, Uint32 l
       sdl().audioStreamFlush(stream.get()) != 0) {
     return {};
   }
-  SoundBank::Clip out(framesOut * frameOut);
+  std::vector<std::uint8_t> out(framesOut * frameOut);
   const int got = sdl().audioStreamGet(stream.get(), out.data(), static_cast<int>(out.size()));
   out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return out;
 }
 
-SoundBank::Clip decode(const QByteArray& wav, const PcmFormat& target) {
-  SDL_RWops* rw = sdl().rwFromConstMem(wav.constData(), static_cast<int>(wav.size()));
+std::vector<std::uint8_t> decode(SoundBank::Clip wav, const PcmFormat& target) {
+  if (!sdlLibrary()) return {};  // nothing to decode with: the recording plays as silence
+  SDL_RWops* rw = sdl().rwFromConstMem(wav.data(), static_cast<int>(wav.size()));
   if (!rw) return {};
   SDL_AudioSpec spec{};
   Uint8* raw = nullptr;
@@ -51,6 +53,39 @@ SoundBank::Clip decode(const QByteArray& wav, const PcmFormat& target) {
   if (!sdl().loadWavRw(rw, 1, &spec, &raw, &length)) return {};
   std::unique_ptr<Uint8, WavFree> samples(raw);
   return convert(spec, samples.get(), length, target);
+}
+
+std::uint32_t le32(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint16_t le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// The samples of a RIFF WAVE file whose data are already 16-bit PCM in `target`'s rate and
+// channels, on a little-endian machine; nothing if the file is anything else or malformed.
+std::optional<SoundBank::Clip> samplesAsTheyAre(SoundBank::Clip wav, const PcmFormat& target) {
+  if (target.format != AUDIO_S16LSB || AUDIO_S16SYS != AUDIO_S16LSB || wav.size() < 12 ||
+      std::memcmp(wav.data(), "RIFF", 4) != 0 || std::memcmp(wav.data() + 8, "WAVE", 4) != 0) {
+    return std::nullopt;
+  }
+  bool formatMatches = false;
+  for (std::size_t at = 12; at + 8 <= wav.size();) {
+    const std::uint8_t* chunk = wav.data() + at;
+    const std::size_t size = le32(chunk + 4);
+    if (size > wav.size() - at - 8) return std::nullopt;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      formatMatches = size >= 16 && le16(chunk + 8) == 1 &&  // integer PCM
+                      le16(chunk + 10) == target.channels &&
+                      le32(chunk + 12) == static_cast<std::uint32_t>(target.rate) &&
+                      le16(chunk + 22) == 16;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!formatMatches) return std::nullopt;
+      return wav.subspan(at + 8, size - size % (2 * static_cast<std::size_t>(target.channels)));
+    }
+    at += 8 + size + size % 2;  // chunks are padded to even sizes
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -69,10 +104,24 @@ std::optional<int> soundSlot(std::string_view key) {
 SoundBank SoundBank::load(const PcmFormat& target) {
   SoundBank bank;
   bank.format_ = target;
-  if (!sdlLibrary()) return bank;  // nothing to decode with: every recording plays as silence
   for (int slot = 0; slot < kSoundCount; ++slot) {
-    QFile file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
-    if (file.open(QIODevice::ReadOnly)) bank.clips_[slot] = decode(file.readAll(), target);
+    // Stored uncompressed (assets/sounds/CMakeLists.txt), so this is the executable's own copy.
+    const QResource file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
+    if (!file.isValid()) continue;
+    if (file.compressionAlgorithm() != QResource::NoCompression) {
+      const QByteArray wav = file.uncompressedData();
+      bank.converted_[slot] =
+          decode(Clip(reinterpret_cast<const std::uint8_t*>(wav.constData()), wav.size()), target);
+      bank.clips_[slot] = bank.converted_[slot];
+      continue;
+    }
+    const Clip wav(file.data(), static_cast<std::size_t>(file.size()));
+    if (const std::optional<Clip> samples = samplesAsTheyAre(wav, target)) {
+      bank.clips_[slot] = *samples;
+    } else {
+      bank.converted_[slot] = decode(wav, target);
+      bank.clips_[slot] = bank.converted_[slot];
+    }
   }
   return bank;
 }

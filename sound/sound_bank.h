@@ -1,5 +1,7 @@
-// The 48 built-in recordings, decoded and converted to the output device's format once, at
-// start-up, so that starting one later is only a pointer swap.
+// The 48 built-in recordings in the output device's format, so that starting one is only a
+// pointer swap. Recordings already in that format (the usual case: the outputs ask for the
+// recordings' own format) are played straight from the executable's pages, with nothing decoded
+// or copied; others are converted once, when the bank is made.
 #pragma once
 
 #include <SDL.h>
@@ -7,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -28,11 +31,18 @@ struct PcmFormat {
 
 class SoundBank {
  public:
-  using Clip = std::vector<std::uint8_t>;
+  using Clip = std::span<const std::uint8_t>;
 
-  // Reads every embedded recording and converts it to `target`. A recording that is missing or
-  // does not decode stays empty and so plays as silence.
+  // Finds every embedded recording and converts those not in `target`'s format. A recording that
+  // is missing or does not decode stays empty and so plays as silence.
   static SoundBank load(const PcmFormat& target);
+
+  SoundBank() = default;
+  // The clips may point into the bank's own storage, which a move keeps and a copy would not.
+  SoundBank(SoundBank&&) = default;
+  SoundBank& operator=(SoundBank&&) = default;
+  SoundBank(const SoundBank&) = delete;
+  SoundBank& operator=(const SoundBank&) = delete;
 
   // The converted samples of the recording with this key, or nullptr where no recording has it.
   const Clip* clip(std::string_view key) const;
@@ -42,6 +52,7 @@ class SoundBank {
  private:
   PcmFormat format_;
   std::array<Clip, kSoundCount> clips_;
+  std::array<std::vector<std::uint8_t>, kSoundCount> converted_;
 };
 
 }  // namespace tessel
