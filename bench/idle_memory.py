@@ -1,9 +1,7 @@
 #!/usr/bin/python3
 """Memory after 2 s idle and CPU time and wake-ups over the next 10 s, of Tessel and a bare window.
 
-    idle_memory.py TESSEL BARE_WINDOW SOUNDS_DIR BANK_BYTES
-
-BANK_BYTES is the size of the bank as SoundPlayer converted it (`tessel_latency --bank-bytes`).
+    idle_memory.py TESSEL BARE_WINDOW
 
 Each program runs alone on the X display in DISPLAY (so that shared libraries' PSS is not split
 between the two), with SDL_AUDIODRIVER=dummy when unset. Timing starts when its window is
@@ -17,11 +15,9 @@ import subprocess
 import sys
 import tempfile
 import time
-import wave
 
 SETTLE_S = 2.0
 IDLE_S = 10.0
-DEVICE_RATE, DEVICE_BYTES_PER_FRAME = 22050, 2  # what SoundPlayer opens: 22050 Hz, S16, mono
 TICK = os.sysconf("SC_CLK_TCK")
 
 
@@ -171,26 +167,14 @@ def measure_once(label, command):
             process.wait()
 
 
-def exact_bank_bytes(sounds_dir):
-    """Source frames, and the bytes of every recording as the device format holds them (DEVICE_RATE, S16)."""
-    total, frames, rate = 0, 0, 0
-    for path in sorted(glob.glob(os.path.join(sounds_dir, "*.wav"))):
-        with wave.open(path) as w:
-            frames += w.getnframes()
-            rate = w.getframerate()
-            total += round(w.getnframes() * DEVICE_RATE / rate) * DEVICE_BYTES_PER_FRAME
-    return total, frames, rate
-
-
 def mb(kb):
     return kb / 1024.0
 
 
 def main():
-    if len(sys.argv) != 5:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
-    tessel, bare, sounds_dir = sys.argv[1:4]
-    bank = int(sys.argv[4])
+    tessel, bare = sys.argv[1:3]
     runs = [measure("Tessel (build/tessel)", [tessel]),
             measure("bare QWidget (tessel_bare_window)", [bare])]
     t, b = runs
@@ -218,15 +202,8 @@ def main():
           f"({extra_rss * 1024 / 1e6:+.1f} MB), PSS **{mb(extra_pss):+.1f} MiB** "
           f"({extra_pss * 1024 / 1e6:+.1f} MB); goal RSS ≤ bare + 8 MB: {verdict}.\n")
 
-    exact, frames, rate = exact_bank_bytes(sounds_dir)
-    clips = len(glob.glob(os.path.join(sounds_dir, "*.wav")))
-    print(f"The bank, counted: {clips} recordings of {frames} frames in all at {rate} Hz; as "
-          f"SoundPlayer converted them to {DEVICE_RATE} Hz 16-bit, **{bank} bytes "
-          f"({bank / 1048576:.2f} MiB)**, all of it on the heap (each clip is below glibc's mmap "
-          f"threshold), so inside the [heap] row below. An exact resampling would give {exact} "
-          f"bytes: each converted clip is "
-          f"{(exact - bank) / DEVICE_BYTES_PER_FRAME / DEVICE_RATE * 1000 / clips:.1f} ms "
-          "shorter than its recording.\n")
+    print("The recordings take no memory of their own: they are played from the executable's "
+          "pages as stored, and only a recording that has been played has its pages read.\n")
     print("Where Tessel's extra PSS lies, by mapping (rows that differ by 0.2 MiB or more):\n")
     print("| mapping | Tessel | bare | extra |\n|---|---|---|---|")
     names = set(t["mappings"]) | set(b["mappings"])

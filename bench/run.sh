@@ -63,12 +63,10 @@ echo "Display: Xvfb $DISPLAY (1024x768x24), no window manager. Audio: SDL_AUDIOD
   "(no sound card here)."
 echo
 
-"$BUILD/bench/tessel_startup" --runs 10 "$BUILD/bench/tessel_bare_window" \
+"$BUILD/bench/tessel_startup" --runs 15 "$BUILD/bench/tessel_bare_window" \
   "$BUILD/bench/tessel_first_frame"
 
-BANK_BYTES=$(env -u DISPLAY "$BUILD/bench/tessel_sound_servers" --bank-bytes)
-/usr/bin/python3 "$SOURCE/bench/idle_memory.py" "$BUILD/tessel" \
-  "$BUILD/bench/tessel_bare_window" "$SOURCE/assets/sounds" "$BANK_BYTES"
+/usr/bin/python3 "$SOURCE/bench/idle_memory.py" "$BUILD/tessel" "$BUILD/bench/tessel_bare_window"
 
 # Click-to-sound and idle cost on real sound servers, each started privately with a null sink.
 env -u DISPLAY "$BUILD/bench/tessel_sound_servers"

@@ -104,36 +104,39 @@ std::optional<int> soundSlot(std::string_view key) {
 SoundBank SoundBank::load(const PcmFormat& target) {
   SoundBank bank;
   bank.format_ = target;
-  for (int slot = 0; slot < kSoundCount; ++slot) {
-    // Stored uncompressed (assets/sounds/CMakeLists.txt), so this is the executable's own copy.
-    const QResource file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
-    if (!file.isValid()) continue;
-    if (file.compressionAlgorithm() != QResource::NoCompression) {
-      const QByteArray wav = file.uncompressedData();
-      bank.converted_[slot] =
-          decode(Clip(reinterpret_cast<const std::uint8_t*>(wav.constData()), wav.size()), target);
-      bank.clips_[slot] = bank.converted_[slot];
-      continue;
-    }
-    const Clip wav(file.data(), static_cast<std::size_t>(file.size()));
-    if (const std::optional<Clip> samples = samplesAsTheyAre(wav, target)) {
-      bank.clips_[slot] = *samples;
-    } else {
-      bank.converted_[slot] = decode(wav, target);
-      bank.clips_[slot] = bank.converted_[slot];
-    }
-  }
   return bank;
 }
 
 const SoundBank::Clip* SoundBank::clip(std::string_view key) const {
   const std::optional<int> slot = soundSlot(key);
-  return slot ? &clips_[*slot] : nullptr;
+  if (!slot) return nullptr;
+  if (!found_[*slot]) {
+    clips_[*slot] = find(*slot);
+    found_[*slot] = true;
+  }
+  return &clips_[*slot];
+}
+
+SoundBank::Clip SoundBank::find(int slot) const {
+  // Stored uncompressed (assets/sounds/CMakeLists.txt), so this is the executable's own copy.
+  const QResource file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
+  if (!file.isValid()) return {};
+  if (file.compressionAlgorithm() != QResource::NoCompression) {
+    const QByteArray wav = file.uncompressedData();
+    converted_[slot] =
+        decode(Clip(reinterpret_cast<const std::uint8_t*>(wav.constData()), wav.size()), format_);
+    return converted_[slot];
+  }
+  const Clip wav(file.data(), static_cast<std::size_t>(file.size()));
+  if (const std::optional<Clip> samples = samplesAsTheyAre(wav, format_)) return *samples;
+  converted_[slot] = decode(wav, format_);
+  return converted_[slot];
 }
 
 int SoundBank::loadedCount() const {
   int count = 0;
-  for (const Clip& c : clips_) count += c.empty() ? 0 : 1;
+  for (int slot = 0; slot < kSoundCount; ++slot)
+    count += clip(std::to_string(kFirstSoundKey + slot))->empty() ? 0 : 1;
   return count;
 }
 

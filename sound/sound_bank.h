@@ -1,7 +1,8 @@
 // The 48 built-in recordings in the output device's format, so that starting one is only a
 // pointer swap. Recordings already in that format (the usual case: the outputs ask for the
 // recordings' own format) are played straight from the executable's pages, with nothing decoded
-// or copied; others are converted once, when the bank is made.
+// or copied; others are converted once. Each recording is found the first time it is asked for,
+// so the pages of recordings never played are never read.
 #pragma once
 
 #include <SDL.h>
@@ -33,8 +34,8 @@ class SoundBank {
  public:
   using Clip = std::span<const std::uint8_t>;
 
-  // Finds every embedded recording and converts those not in `target`'s format. A recording that
-  // is missing or does not decode stays empty and so plays as silence.
+  // The bank for `target`'s format. A recording that is missing or does not decode is empty and
+  // so plays as silence.
   static SoundBank load(const PcmFormat& target);
 
   SoundBank() = default;
@@ -44,15 +45,20 @@ class SoundBank {
   SoundBank(const SoundBank&) = delete;
   SoundBank& operator=(const SoundBank&) = delete;
 
-  // The converted samples of the recording with this key, or nullptr where no recording has it.
+  // The samples of the recording with this key, or nullptr where no recording has it. Not
+  // thread-safe: one thread (the window's) asks; the clip itself may be read anywhere.
   const Clip* clip(std::string_view key) const;
   const PcmFormat& format() const { return format_; }
   int loadedCount() const;
 
  private:
+  Clip find(int slot) const;
+
   PcmFormat format_;
-  std::array<Clip, kSoundCount> clips_;
-  std::array<std::vector<std::uint8_t>, kSoundCount> converted_;
+  // Filled in on first use.
+  mutable std::array<Clip, kSoundCount> clips_;
+  mutable std::array<bool, kSoundCount> found_{};
+  mutable std::array<std::vector<std::uint8_t>, kSoundCount> converted_;
 };
 
 }  // namespace tessel
