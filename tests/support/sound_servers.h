@@ -4,6 +4,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,10 +26,13 @@ using namespace std::chrono_literals;
 inline constexpr const char* kSink = "test_sink";
 
 // Runs a shell command as a child that becomes the command itself (so its pid is the command's).
+// The child ends with this thread (the test's own), even if a timeout kills the process before
+// the destructors run.
 inline pid_t spawn(const std::string& command) {
   const std::string line = "exec " + command;
   const pid_t pid = ::fork();
   if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
