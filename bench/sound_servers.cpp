@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -170,12 +171,19 @@ void printRow(const char* what, const std::vector<double>& ms) {
 }
 
 // One request while `recorder` runs: milliseconds to the first audible sample, if heard within 1 s.
+// With `press`, the request is a click: the button went down (warm) that long before the release
+// (PlayWave), and the time counts from the release.
 std::optional<double> request(tessel::SoundPlayer& player, MonitorRecorder& recorder,
-                              const std::string& key, bool startRecorder) {
+                              const std::string& key, bool startRecorder,
+                              std::optional<std::chrono::milliseconds> press = std::nullopt) {
+  if (press) player.warm();
+  // With the press the recorder starts too, or its own start, not ours, would be timed.
+  if (press && startRecorder) recorder.start();
+  if (press) std::this_thread::sleep_for(*press);
   const std::size_t from = recorder.size();
   const auto t0 = Clock::now();
   player.PlayWave(key);
-  if (startRecorder) recorder.start();  // after the request, so our stream wakes the sink
+  if (startRecorder && !press) recorder.start();  // after the request: our stream wakes the sink
   for (auto end = t0 + 1s; Clock::now() < end; std::this_thread::sleep_for(1ms)) {
     if (auto at = recorder.soundAfter(from)) {
       std::this_thread::sleep_for(600ms);  // let it end
@@ -237,6 +245,14 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
       if (auto ms = request(player, *recorder, key(i), false)) warm.push_back(*ms);
     }
     printRow((output + " | warm").c_str(), warm);
+    // Each request above comes a fixed time after a fragment of the monitor, so always at the
+    // same point of the server's cycle; a person's click falls anywhere in it.
+    std::vector<double> anyPhase;
+    for (int i = 0; i < requests; ++i) {
+      std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % 11000));
+      if (auto ms = request(player, *recorder, key(i), false)) anyPhase.push_back(*ms);
+    }
+    printRow((output + " | warm, at any point of the server's cycle").c_str(), anyPhase);
     if (!*sdl) {
       // Corked after a rest while the recorder keeps the sink running: the stream's own wake-up.
       std::vector<double> corked;
@@ -251,9 +267,25 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
         if (auto ms = request(player, *recorder, key(i), true)) rested.push_back(*ms);
       }
       printRow((output + " | after a rest, sink suspended").c_str(), rested);
-      std::sort(rested.begin(), rested.end());
-      for (double ms : rested) std::fprintf(stderr, "%.1f ", ms);
-      std::fprintf(stderr, "(%s, after a rest, sink suspended)\n", name);
+      std::vector<std::pair<std::string, std::vector<double>>> sorted{{"", rested}};
+      // The same through the chart, where the press on a cell warms the output: 80 ms is a
+      // typical person's click, 0 a press and release at once.
+      for (auto gap : {0ms, 30ms, 80ms}) {
+        std::vector<double> clicked;
+        for (int i = 0; i < requests; ++i) {
+          recorder->stop();
+          if (!server.waitForSink("SUSPENDED", 10s)) break;
+          if (auto ms = request(player, *recorder, key(i), true, gap)) clicked.push_back(*ms);
+        }
+        const std::string what = ", press then click " + std::to_string(gap.count()) + " ms later";
+        printRow((output + " | after a rest, sink suspended" + what).c_str(), clicked);
+        sorted.emplace_back(what, clicked);
+      }
+      for (auto& [what, ms] : sorted) {
+        std::sort(ms.begin(), ms.end());
+        for (double m : ms) std::fprintf(stderr, "%.1f ", m);
+        std::fprintf(stderr, "(%s, after a rest, sink suspended%s)\n", name, what.c_str());
+      }
     }
     recorder.reset();
     std::this_thread::sleep_for(3s);  // past the rest period

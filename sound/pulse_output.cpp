@@ -116,7 +116,22 @@ void PulseOutput::start(const SoundBank::Clip* clip) {
   discard(pa_stream_cork(stream_, 0, nullptr, nullptr));
   const auto clipUs = static_cast<pa_usec_t>(clip->size()) * 1000000 /
                       static_cast<pa_usec_t>(format_.rate * format_.channels * 2);
-  const pa_usec_t at = pa_rtclock_now() + clipUs + static_cast<pa_usec_t>(rest_.count()) * 1000;
+  restAt(pa_rtclock_now() + clipUs + static_cast<pa_usec_t>(rest_.count()) * 1000);
+}
+
+void PulseOutput::warm() {
+  if (!loop_) return;
+  pa_threaded_mainloop_lock(loop_);
+  const pa_usec_t at = pa_rtclock_now() + static_cast<pa_usec_t>(rest_.count()) * 1000;
+  if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && (!restTimer_ || at > restAt_)) {
+    discard(pa_stream_cork(stream_, 0, nullptr, nullptr));
+    restAt(at);
+  }
+  pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseOutput::restAt(std::uint64_t at) {
+  restAt_ = at;
   if (restTimer_) {
     pa_context_rttime_restart(context_, restTimer_, at);
   } else {
