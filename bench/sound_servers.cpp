@@ -9,13 +9,14 @@
 // the state it rests in is the same, it is only reached sooner. The same figures are taken for
 // SDL 2 on the server (SDL_AUDIODRIVER=pulseaudio or pipewire), the output the program had before.
 //
-//   tessel_sound_servers [--bank-bytes] [--requests N] [--only pipewire|pulseaudio]
+//   tessel_sound_servers [--requests N] [--only pipewire|pulseaudio]
 #include "support/sound_servers.h"
 
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -170,12 +171,19 @@ void printRow(const char* what, const std::vector<double>& ms) {
 }
 
 // One request while `recorder` runs: milliseconds to the first audible sample, if heard within 1 s.
+// With `press`, the request is a click: the button went down (warm) that long before the release
+// (PlayWave), and the time counts from the release.
 std::optional<double> request(tessel::SoundPlayer& player, MonitorRecorder& recorder,
-                              const std::string& key, bool startRecorder) {
+                              const std::string& key, bool startRecorder,
+                              std::optional<std::chrono::milliseconds> press = std::nullopt) {
+  if (press) player.warm();
+  // With the press the recorder starts too, or its own start, not ours, would be timed.
+  if (press && startRecorder) recorder.start();
+  if (press) std::this_thread::sleep_for(*press);
   const std::size_t from = recorder.size();
   const auto t0 = Clock::now();
   player.PlayWave(key);
-  if (startRecorder) recorder.start();  // after the request, so our stream wakes the sink
+  if (startRecorder && !press) recorder.start();  // after the request: our stream wakes the sink
   for (auto end = t0 + 1s; Clock::now() < end; std::this_thread::sleep_for(1ms)) {
     if (auto at = recorder.soundAfter(from)) {
       std::this_thread::sleep_for(600ms);  // let it end
@@ -237,6 +245,14 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
       if (auto ms = request(player, *recorder, key(i), false)) warm.push_back(*ms);
     }
     printRow((output + " | warm").c_str(), warm);
+    // Each request above comes a fixed time after a fragment of the monitor, so always at the
+    // same point of the server's cycle; a person's click falls anywhere in it.
+    std::vector<double> anyPhase;
+    for (int i = 0; i < requests; ++i) {
+      std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % 11000));
+      if (auto ms = request(player, *recorder, key(i), false)) anyPhase.push_back(*ms);
+    }
+    printRow((output + " | warm, at any point of the server's cycle").c_str(), anyPhase);
     if (!*sdl) {
       // Corked after a rest while the recorder keeps the sink running: the stream's own wake-up.
       std::vector<double> corked;
@@ -251,9 +267,25 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
         if (auto ms = request(player, *recorder, key(i), true)) rested.push_back(*ms);
       }
       printRow((output + " | after a rest, sink suspended").c_str(), rested);
-      std::sort(rested.begin(), rested.end());
-      for (double ms : rested) std::fprintf(stderr, "%.1f ", ms);
-      std::fprintf(stderr, "(%s, after a rest, sink suspended)\n", name);
+      std::vector<std::pair<std::string, std::vector<double>>> sorted{{"", rested}};
+      // The same through the chart, where the press on a cell warms the output: 80 ms is a
+      // typical person's click, 0 a press and release at once.
+      for (auto gap : {0ms, 30ms, 80ms}) {
+        std::vector<double> clicked;
+        for (int i = 0; i < requests; ++i) {
+          recorder->stop();
+          if (!server.waitForSink("SUSPENDED", 10s)) break;
+          if (auto ms = request(player, *recorder, key(i), true, gap)) clicked.push_back(*ms);
+        }
+        const std::string what = ", press then click " + std::to_string(gap.count()) + " ms later";
+        printRow((output + " | after a rest, sink suspended" + what).c_str(), clicked);
+        sorted.emplace_back(what, clicked);
+      }
+      for (auto& [what, ms] : sorted) {
+        std::sort(ms.begin(), ms.end());
+        for (double m : ms) std::fprintf(stderr, "%.1f ", m);
+        std::fprintf(stderr, "(%s, after a rest, sink suspended%s)\n", name, what.c_str());
+      }
     }
     recorder.reset();
     std::this_thread::sleep_for(3s);  // past the rest period
@@ -276,13 +308,6 @@ int main(int argc, char** argv) {
   std::string only;  // "pipewire" or "pulseaudio": that server alone
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--bank-bytes") {
-      tessel::SoundPlayer sound;
-      std::size_t bytes = 0;
-      for (int k = 0; k < tessel::kSoundCount; ++k) bytes += sound.bank().clip(key(k))->size();
-      std::printf("%zu\n", bytes);
-      return sound.bank().loadedCount() == tessel::kSoundCount ? 0 : 1;
-    }
     if (arg == "--requests" && i + 1 < argc) requests = std::max(30, std::atoi(argv[++i]));
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
   }

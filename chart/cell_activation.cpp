@@ -28,8 +28,11 @@ void CellActivation::Image1_Click(const std::int16_t& Index) {
   if (const ImageControl* cell = controls_.image1(Index)) pointMarkersAt(*cell);
 }
 
-void CellActivation::Image1_MouseDown(std::int16_t Index, std::int16_t, std::int16_t, float,
+void CellActivation::Image1_MouseDown(std::int16_t Index, std::int16_t Button, std::int16_t, float,
                                       float) {
+  // A person's click ends 50-150 ms after the press: time for a resting output to start, which
+  // otherwise delays the first sound after a pause. Only the left button clicks.
+  if (Button == 1) sound_.warm();
   if (ImageControl* cell = controls_.image1(Index)) cell->setBorderStyle(kBorderSingle);
 }
 

@@ -117,7 +117,23 @@ void PulseOutput::start(const SoundBank::Clip* clip) {
   discard(pulse().streamCork(stream_, 0, nullptr, nullptr));
   const auto clipUs = static_cast<pa_usec_t>(clip->size()) * 1000000 /
                       static_cast<pa_usec_t>(format_.rate * format_.channels * 2);
-  const pa_usec_t at = pulse().rtclockNow() + clipUs + static_cast<pa_usec_t>(rest_.count()) * 1000;
+  restAt(pulse().rtclockNow() + clipUs + static_cast<pa_usec_t>(rest_.count()) * 1000);
+}
+
+void PulseOutput::warm() {
+  if (!loop_) return;
+  pulse().threadedMainloopLock(loop_);
+  const pa_usec_t at = pulse().rtclockNow() + static_cast<pa_usec_t>(rest_.count()) * 1000;
+  if (stream_ && pulse().streamGetState(stream_) == PA_STREAM_READY &&
+      (!restTimer_ || at > restAt_)) {
+    discard(pulse().streamCork(stream_, 0, nullptr, nullptr));
+    restAt(at);
+  }
+  pulse().threadedMainloopUnlock(loop_);
+}
+
+void PulseOutput::restAt(std::uint64_t at) {
+  restAt_ = at;
   if (restTimer_) {
     pulse().contextRttimeRestart(context_, restTimer_, at);
   } else {

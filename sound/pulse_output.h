@@ -10,6 +10,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "sound/sound_bank.h"
@@ -44,12 +45,16 @@ class PulseOutput {
   const std::string& startError() const { return startError_; }
   // Starts `clip` (must outlive this object), cutting off what still plays; nullptr only stops.
   void play(const SoundBank::Clip* clip);
+  // Uncorks the stream ahead of a request that is likely to follow, and rests again after the
+  // rest period if none does. Never shortens the rest of a clip still playing.
+  void warm();
 
  private:
   void connect();
   void openStream();
   void start(const SoundBank::Clip* clip);
   void drop(const char* reason);
+  void restAt(std::uint64_t at);
   static void contextChanged(pa_context* context, void* self);
   static void streamChanged(pa_stream* stream, void* self);
   static void restEnded(pa_mainloop_api* api, pa_time_event* event, const timeval* tv, void* self);
@@ -61,6 +66,7 @@ class PulseOutput {
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   pa_time_event* restTimer_ = nullptr;
+  std::uint64_t restAt_ = 0;                  // when restTimer_ fires, on pa_rtclock_now's clock
   const SoundBank::Clip* pending_ = nullptr;  // asked for while (re)connecting
   bool outageReported_ = false;
   bool connectedAtStart_ = false;

@@ -35,6 +35,10 @@ class SoundPlayer : public SoundPort {
   SoundPlayer& operator=(const SoundPlayer&) = delete;
 
   void PlayWave(const std::string& Name) override;
+  // Only the sound-server stream rests; an SDL device is always running.
+  void warm() override {
+    if (server_) server_->warm();
+  }
 
   // An SDL device is open, or the sound-server output is in use (connected or waiting for one).
   bool hasDevice() const { return device_ != 0 || server_ != nullptr; }

@@ -77,6 +77,13 @@ TEST(Activation, AnIndexWithNoCellAsksForItsKeyAndMovesNothing) {
   }
 }
 
+TEST(Activation, ALeftPressWarmsTheSoundAndPlaysNothing) {
+  LoadedChart w;
+  for (std::int16_t button : {2, 4, 1}) w.chart.Image1_MouseDown(6, button, 0, 0, 0);
+  EXPECT_EQ(w.sound.warms, 1) << "only a left press becomes a click";
+  EXPECT_TRUE(w.sound.keys.empty());
+}
+
 TEST(HoverCursor, ShowsTheHandOverEveryCellAndNowhereElse) {
   LoadedChart w;
   for (const KanaCell& cell : allCells()) {

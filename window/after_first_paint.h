@@ -47,6 +47,10 @@ class LateSound : public SoundPort {
     open();
     player_->PlayWave(Name);
   }
+  void warm() override {
+    open();
+    player_->warm();
+  }
 
  private:
   std::optional<Player> player_;

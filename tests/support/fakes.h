@@ -22,6 +22,8 @@ class RecordingSound : public KeyRecorder {
     KeyRecorder::PlayWave(Name);
     markersAtRequest.emplace_back(model_.imgRight().top(), model_.imgTop().left());
   }
+  void warm() override { ++warms; }
+  int warms = 0;
   std::vector<std::pair<float, float>> markersAtRequest;  // the row marker's top, column's left
 
  private:
