@@ -44,20 +44,24 @@ QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
 
 namespace {
 
-constexpr const char* kCellProperty = "tesselKanaCell";
-
 class AccessibleCell : public QAccessibleWidget {
  public:
   explicit AccessibleCell(ImageWidget* cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? cell().kanaName() : QAccessibleWidget::text(t);
+  }
   QStringList actionNames() const override { return {pressAction()}; }
   void doAction(const QString& action) override {
-    if (action == pressAction()) emit static_cast<ImageWidget*>(widget())->clicked();
+    if (action == pressAction()) emit cell().clicked();
   }
+
+ private:
+  ImageWidget& cell() const { return *static_cast<ImageWidget*>(widget()); }
 };
 
 QAccessibleInterface* accessibleCellFactory(const QString& className, QObject* object) {
   if (className == QLatin1String("tessel::ImageWidget") &&
-      object->property(kCellProperty).toBool()) {
+      !static_cast<ImageWidget*>(object)->kanaName().isEmpty()) {
     return new AccessibleCell(static_cast<ImageWidget*>(object));
   }
   return nullptr;
@@ -65,11 +69,12 @@ QAccessibleInterface* accessibleCellFactory(const QString& className, QObject* o
 
 }  // namespace
 
+// The name is read only when assistive technology asks, so naming the 96 cells costs start-up
+// nothing beyond keeping the text.
 void makeAccessibleCell(ImageWidget& cell, const QString& name) {
   static const bool installed = (QAccessible::installFactory(&accessibleCellFactory), true);
   (void)installed;
-  cell.setProperty(kCellProperty, true);
-  cell.setAccessibleName(name);
+  cell.setKanaName(name);
 }
 
 // --- ClickTracker ---------------------------------------------------------------------------
@@ -147,6 +152,7 @@ void ImageWidget::setBorderStyle(int style) {
 }
 
 void ImageWidget::paintEvent(QPaintEvent*) {
+  if (picture_.isEmpty() && borderStyle_ != kBorderSingle) return;  // a cell at rest draws nothing
   QPainter painter(this);
   if (!picture_.isEmpty()) {
     painter.drawImage(0, 0, artworkImage(picture_, size(), devicePixelRatioF()));

@@ -70,6 +70,9 @@ class ImageWidget : public QWidget, public ImageControl {
   void setMouseIcon(const Picture& picture) override { cursor_.setIcon(picture, *this); }
   void setMousePointer(int pointer) override { cursor_.setPointer(pointer, *this); }
   int borderStyle() const { return borderStyle_; }
+  // What assistive technology calls a kana cell ("か ka"); empty for the other images.
+  const QString& kanaName() const { return kanaName_; }
+  void setKanaName(QString name) { kanaName_ = std::move(name); }
 
  signals:
   void mouseDown(PointerArgs args);
@@ -87,6 +90,7 @@ class ImageWidget : public QWidget, public ImageControl {
  private:
   float left_, top_;
   QString picture_;
+  QString kanaName_;
   int borderStyle_ = kBorderNone;
   MouseCursor cursor_;
   ClickTracker clicks_;
