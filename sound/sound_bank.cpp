@@ -120,13 +120,7 @@ const SoundBank::Clip* SoundBank::clip(std::string_view key) const {
 SoundBank::Clip SoundBank::find(int slot) const {
   // Stored uncompressed (assets/sounds/CMakeLists.txt), so this is the executable's own copy.
   const QResource file(QStringLiteral(":/sounds/%1.wav").arg(kFirstSoundKey + slot));
-  if (!file.isValid()) return {};
-  if (file.compressionAlgorithm() != QResource::NoCompression) {
-    const QByteArray wav = file.uncompressedData();
-    converted_[slot] =
-        decode(Clip(reinterpret_cast<const std::uint8_t*>(wav.constData()), wav.size()), format_);
-    return converted_[slot];
-  }
+  if (!file.isValid() || file.compressionAlgorithm() != QResource::NoCompression) return {};
   const Clip wav(file.data(), static_cast<std::size_t>(file.size()));
   if (const std::optional<Clip> samples = samplesAsTheyAre(wav, format_)) return *samples;
   converted_[slot] = decode(wav, format_);

@@ -7,13 +7,10 @@
 
 #include "form/layout.h"
 #include "window/caption_font.h"
+#include "window/layout_qt.h"
 
 namespace tessel {
 namespace {
-
-QString qstr(std::u16string_view s) {
-  return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QColor qcolour(Rgb c) {
   return QColor(c.red, c.green, c.blue);
@@ -32,8 +29,7 @@ std::vector<CaptionLook> captionLooks(const QStyle& style) {
   std::vector<CaptionLook> looks;
   const QColor buttonText = style.standardPalette().color(QPalette::ButtonText);
   for (const ControlSpec& spec : windowLayout()) {
-    const QSize size(toPixels(static_cast<float>(spec.width)),
-                     toPixels(static_cast<float>(spec.height)));
+    const QSize size = pixelRect(spec).size();
     if (spec.kind == ControlKind::CommandButton) {
       std::vector<std::u16string_view> captions{spec.caption};
       if (spec.caption == kAutoReadOffCaption) captions.push_back(kAutoReadOnCaption);

@@ -8,25 +8,10 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
+#include "window/layout_qt.h"
 #include "window/svg_picture.h"
 
 namespace tessel {
-namespace {
-
-QString qstr(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-QString qstr(std::u16string_view s) {
-  return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Where a control stands, in logical pixels of its container.
-QRect pixelRect(const ControlSpec& spec) {
-  return QRect(toPixels(static_cast<float>(spec.left)), toPixels(static_cast<float>(spec.top)),
-               toPixels(static_cast<float>(spec.width)), toPixels(static_cast<float>(spec.height)));
-}
-
-}  // namespace
 
 frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram)
     : chart_(*this, sound),
