@@ -229,13 +229,13 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
   std::vector<Idle> idles{{"server alone", aloneCpu, aloneWakeups, server.sinkState()}};
   for (const char* sdl :
        {"", kind == tessel::testing::SoundServer::kPipeWire ? "pipewire" : "pulseaudio"}) {
-    const std::string output =
-        *sdl ? std::string("SDL 2, driver ") + sdl : "Tessel (libpulse stream)";
     if (*sdl)
       setenv("SDL_AUDIODRIVER", sdl, 1);
     else
       unsetenv("SDL_AUDIODRIVER");
     tessel::SoundPlayer player(1s);
+    const std::string output = *sdl ? std::string("SDL 2, driver ") + sdl
+                                    : std::string("Tessel (") + player.output() + " stream)";
     auto recorder = std::make_unique<MonitorRecorder>();
     recorder->start();
     std::this_thread::sleep_for(1s);  // a fresh record stream delivers its first second late
@@ -261,6 +261,14 @@ void measure(tessel::testing::SoundServer::Kind kind, int requests) {
         if (auto ms = request(player, *recorder, key(i), false)) corked.push_back(*ms);
       }
       printRow((output + " | after a rest, sink kept running").c_str(), corked);
+      std::vector<double> pressed;  // the same through a click on the chart (see below)
+      for (int i = 0; i < requests; ++i) {
+        std::this_thread::sleep_for(1500ms);
+        if (auto ms = request(player, *recorder, key(i), false, 80ms)) pressed.push_back(*ms);
+      }
+      printRow(
+          (output + " | after a rest, sink kept running, press then click 80 ms later").c_str(),
+          pressed);
       for (int i = 0; i < requests; ++i) {
         recorder->stop();
         if (!server.waitForSink("SUSPENDED", 10s)) break;

@@ -43,10 +43,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Libraries come from the binary (the caption font is built in, so no font is needed); what it
 # only opens at run time cannot be seen there. The audio libraries are opened by the program
 # itself (sound/audio_libraries.h), at the versions the build's libraries give for the calls it
-# makes; Qt's Wayland platform is for Wayland desktops only.
+# makes. Recommended only: Qt's Wayland platform, for Wayland desktops, and libpipewire, which every
+# desktop whose sound server is PipeWire has, and without which the program plays through the
+# server's PulseAudio layer.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0 (>= 16.1+dfsg1), libsdl2-2.0-0 (>= 2.0.12)")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpipewire-0.3-0 (>= 0.3.49)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The hardening Debian builds its own packages with (dpkg-buildflags): checked string and memory
 # calls, and a table of library addresses made read-only once loaded. Not for Debug builds,

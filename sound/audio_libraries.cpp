@@ -44,6 +44,14 @@ const Table* result(const Loaded<Table>& loaded, std::string* error) {
 
 }  // namespace
 
+const PipeWireLibrary* pipewireLibrary(std::string* error) {
+  static const Loaded<PipeWireLibrary> loaded = open<PipeWireLibrary>(
+      "libpipewire-0.3.so.0", [](void* library, PipeWireLibrary& table, std::string& error) {
+        return true TESSEL_PIPEWIRE_CALLS(TESSEL_BIND_CALL);
+      });
+  return result(loaded, error);
+}
+
 const PulseLibrary* pulseLibrary(std::string* error) {
   static const Loaded<PulseLibrary> loaded = open<PulseLibrary>(
       "libpulse.so.0", [](void* library, PulseLibrary& table, std::string& error) {

@@ -1,7 +1,7 @@
 // The audio libraries, opened by the program itself when the sound output is first made (after
-// the window's first frame) instead of by the dynamic linker before main(). libpulse and SDL 2
-// bring about thirty shared objects with them (codecs, X11 and Wayland helpers, ALSA); mapping
-// and relocating those took a third of the window's start-up.
+// the window's first frame) instead of by the dynamic linker before main(). libpipewire, libpulse
+// and SDL 2 bring about thirty shared objects with them (codecs, X11 and Wayland helpers, ALSA);
+// mapping and relocating those took a third of the window's start-up.
 //
 // Each library is a table of the calls the program makes, bound by name from the library's
 // stable soname. A library that is missing, or lacks one of the calls, gives no table; the caller
@@ -9,6 +9,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <pipewire/pipewire.h>
 #include <pulse/pulseaudio.h>
 
 #include <string>
@@ -45,6 +46,31 @@
   X(threadedMainloopStop, pa_threaded_mainloop_stop)        \
   X(threadedMainloopUnlock, pa_threaded_mainloop_unlock)
 
+#define TESSEL_PIPEWIRE_CALLS(X)                   \
+  X(contextConnect, pw_context_connect)            \
+  X(contextDestroy, pw_context_destroy)            \
+  X(contextNew, pw_context_new)                    \
+  X(coreDisconnect, pw_core_disconnect)            \
+  X(getLibraryVersion, pw_get_library_version)     \
+  X(init, pw_init)                                 \
+  X(logSetLevel, pw_log_set_level)                 \
+  X(propertiesNew, pw_properties_new)              \
+  X(proxyDestroy, pw_proxy_destroy)                \
+  X(streamAddListener, pw_stream_add_listener)     \
+  X(streamConnect, pw_stream_connect)              \
+  X(streamDequeueBuffer, pw_stream_dequeue_buffer) \
+  X(streamDestroy, pw_stream_destroy)              \
+  X(streamNew, pw_stream_new)                      \
+  X(streamQueueBuffer, pw_stream_queue_buffer)     \
+  X(streamSetActive, pw_stream_set_active)         \
+  X(threadLoopDestroy, pw_thread_loop_destroy)     \
+  X(threadLoopGetLoop, pw_thread_loop_get_loop)    \
+  X(threadLoopLock, pw_thread_loop_lock)           \
+  X(threadLoopNew, pw_thread_loop_new)             \
+  X(threadLoopStart, pw_thread_loop_start)         \
+  X(threadLoopStop, pw_thread_loop_stop)           \
+  X(threadLoopUnlock, pw_thread_loop_unlock)
+
 #define TESSEL_SDL_CALLS(X)                   \
   X(audioStreamFlush, SDL_AudioStreamFlush)   \
   X(audioStreamGet, SDL_AudioStreamGet)       \
@@ -71,6 +97,10 @@ namespace tessel {
 // NOLINTNEXTLINE(bugprone-macro-parentheses): a declaration, not an expression
 #define TESSEL_CALL_MEMBER(member, function) decltype(&::function) member = nullptr;
 
+struct PipeWireLibrary {
+  TESSEL_PIPEWIRE_CALLS(TESSEL_CALL_MEMBER)
+};
+
 struct PulseLibrary {
   TESSEL_PULSE_CALLS(TESSEL_CALL_MEMBER)
 };
@@ -82,10 +112,14 @@ struct SdlLibrary {
 #undef TESSEL_CALL_MEMBER
 
 // The library, opened on the first call; nullptr if it could not be (why, in `error` if given).
+const PipeWireLibrary* pipewireLibrary(std::string* error = nullptr);
 const PulseLibrary* pulseLibrary(std::string* error = nullptr);
 const SdlLibrary* sdlLibrary(std::string* error = nullptr);
 
 // The table itself, for code that runs only once its library was found.
+inline const PipeWireLibrary& pipewire() {
+  return *pipewireLibrary();
+}
 inline const PulseLibrary& pulse() {
   return *pulseLibrary();
 }

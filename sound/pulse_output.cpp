@@ -1,6 +1,5 @@
 #include "sound/pulse_output.h"
 
-#include <cstdio>
 #include <thread>
 
 #include "sound/audio_libraries.h"
@@ -13,8 +12,6 @@ namespace {
 // soon a new one is heard. 5 ms kept PipeWire's click-to-sound tail under 14 ms where 10 and 20 ms
 // reached 16-44 ms (pipewire-pulse never goes below its 5.3 ms quantum either way).
 constexpr std::chrono::milliseconds kTargetLatency{5};
-// How long the constructor waits for the server before going on without it.
-constexpr std::chrono::milliseconds kStartWait{500};
 
 void discard(pa_operation* op) {
   if (op) pulse().operationUnref(op);
@@ -115,8 +112,7 @@ void PulseOutput::start(const SoundBank::Clip* clip) {
   if (!clip || clip->empty()) return;
   pulse().streamWrite(stream_, clip->data(), clip->size(), nullptr, 0, PA_SEEK_RELATIVE);
   discard(pulse().streamCork(stream_, 0, nullptr, nullptr));
-  const auto clipUs = static_cast<pa_usec_t>(clip->size()) * 1000000 /
-                      static_cast<pa_usec_t>(format_.rate * format_.channels * 2);
+  const auto clipUs = static_cast<pa_usec_t>(playingTime(*clip, format_).count());
   restAt(pulse().rtclockNow() + clipUs + static_cast<pa_usec_t>(rest_.count()) * 1000);
 }
 
@@ -159,15 +155,7 @@ void PulseOutput::drop(const char* reason) {
     context_ = nullptr;
   }
   pending_ = nullptr;
-  if (reason && starting_) {
-    startError_ = reason;
-  } else if (reason && !outageReported_) {
-    std::fprintf(stderr,
-                 "tessel: the sound server is gone (%s); the kana will sound again once it is "
-                 "back\n",
-                 reason);
-    outageReported_ = true;
-  }
+  if (reason) report(reason);
 }
 
 void PulseOutput::contextChanged(pa_context* context, void* self) {

@@ -11,9 +11,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <string>
 
-#include "sound/sound_bank.h"
+#include "sound/server_output.h"
 
 struct pa_threaded_mainloop;
 struct pa_mainloop_api;
@@ -24,30 +23,16 @@ struct pa_time_event;
 
 namespace tessel {
 
-// Why a few seconds: auto-read plays one kana a second and someone clicking through the chart
-// pauses for a second or two, so the stream stays warm for both; corked any later, the sink may
-// suspend, and waking it costs a few milliseconds, or about 70 ms when another program holds the
-// PipeWire graph at a large quantum. Resting after 5 s idle frees the sink almost at once.
-inline constexpr std::chrono::milliseconds kRestAfterSound{5000};
-
-class PulseOutput {
+class PulseOutput : public ServerOutput {
  public:
   // Connects to the default server and opens the stream, waiting at most about half a second.
   PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest);
-  ~PulseOutput();
-  PulseOutput(const PulseOutput&) = delete;
-  PulseOutput& operator=(const PulseOutput&) = delete;
+  ~PulseOutput() override;
 
-  // Whether the stream was ready when the constructor returned; if not, why not. A failure while
-  // constructing prints nothing (the caller says what it does instead); later outages print one
-  // line each on stderr.
-  bool connected() const { return connectedAtStart_; }
-  const std::string& startError() const { return startError_; }
-  // Starts `clip` (must outlive this object), cutting off what still plays; nullptr only stops.
-  void play(const SoundBank::Clip* clip);
-  // Uncorks the stream ahead of a request that is likely to follow, and rests again after the
-  // rest period if none does. Never shortens the rest of a clip still playing.
-  void warm();
+  const char* name() const override { return "PulseAudio protocol"; }
+  void play(const SoundBank::Clip* clip) override;
+  // Uncorks the stream; corks it again after the rest period.
+  void warm() override;
 
  private:
   void connect();
@@ -68,10 +53,6 @@ class PulseOutput {
   pa_time_event* restTimer_ = nullptr;
   std::uint64_t restAt_ = 0;                  // when restTimer_ fires, on pa_rtclock_now's clock
   const SoundBank::Clip* pending_ = nullptr;  // asked for while (re)connecting
-  bool outageReported_ = false;
-  bool connectedAtStart_ = false;
-  bool starting_ = true;
-  std::string startError_;
 };
 
 }  // namespace tessel

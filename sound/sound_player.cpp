@@ -11,6 +11,8 @@
 #include <string>
 
 #include "sound/audio_libraries.h"
+#include "sound/pipewire_output.h"
+#include "sound/pulse_output.h"
 
 namespace tessel {
 namespace {
@@ -56,7 +58,8 @@ SoundPlayer::SoundPlayer(std::chrono::milliseconds rest) {
     openSdl(false);
     return;
   }
-  server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
+  server_ = std::make_unique<PipeWireOutput>(kOutputRequest, rest);
+  if (!server_->connected()) server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
   if (server_->connected()) {
     bank_ = SoundBank::load(kOutputRequest);
     return;
@@ -116,6 +119,11 @@ bool SoundPlayer::openSdl(bool quiet, const char* driver) {
   bank_ = SoundBank::load({have.freq, have.format, have.channels});
   sdl().pauseAudioDevice(device_, 0);
   return true;
+}
+
+const char* SoundPlayer::output() const {
+  if (server_) return server_->name();
+  return device_ != 0 ? "SDL" : "none";
 }
 
 void SoundPlayer::close() {

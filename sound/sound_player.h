@@ -1,11 +1,13 @@
 // Plays the built-in recordings: on the desktop's sound server when there is one, else on SDL.
 //
-// On a desktop the output is a PulseAudio-protocol stream (PulseOutput) that rests when idle and
-// comes back after the server restarts. SDL takes over where SDL_AUDIODRIVER names a driver (the
-// tests capture the output through SDL's disk driver) and on systems with a sound card but no
-// sound server (plain ALSA); there the one SDL device runs continuously, its callback copying from
-// the current clip. Either way PlayWave returns at once, a new request cuts the old one off and an
-// unknown key plays nothing. With no output at all the program stays silent and says so once.
+// On a desktop the output is a stream on the sound server that rests when idle and comes back
+// after the server restarts: PipeWire's own (PipeWireOutput) where PipeWire serves audio, else the
+// PulseAudio protocol (PulseOutput), which PulseAudio and PipeWire's Pulse layer both serve. SDL
+// takes over where SDL_AUDIODRIVER names a driver (the tests capture the output through SDL's disk
+// driver) and on systems with a sound card but no sound server (plain ALSA); there the one SDL
+// device runs continuously, its callback copying from the current clip. Either way PlayWave returns
+// at once, a new request cuts the old one off and an unknown key plays nothing. With no output at
+// all the program stays silent and says so once.
 #pragma once
 
 #include <chrono>
@@ -14,7 +16,7 @@
 #include <string>
 
 #include "chart/sound_port.h"
-#include "sound/pulse_output.h"
+#include "sound/server_output.h"
 #include "sound/sound_bank.h"
 
 namespace tessel {
@@ -43,6 +45,8 @@ class SoundPlayer : public SoundPort {
   // An SDL device is open, or the sound-server output is in use (connected or waiting for one).
   bool hasDevice() const { return device_ != 0 || server_ != nullptr; }
   bool onSoundServer() const { return server_ != nullptr; }
+  // The output in use: the sound server's protocol, "SDL", or "none".
+  const char* output() const;
   const SoundBank& bank() const { return bank_; }
   // Stops the output at once; later requests are silent.
   void close();
@@ -52,7 +56,7 @@ class SoundPlayer : public SoundPort {
   bool openSdl(bool quiet, const char* driver = nullptr);
   static void SDLCALL fill(void* self, Uint8* stream, int len);
 
-  std::unique_ptr<PulseOutput> server_;
+  std::unique_ptr<ServerOutput> server_;
   SDL_AudioDeviceID device_ = 0;
   Uint8 silence_ = 0;
   SoundBank bank_;

@@ -25,6 +25,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 libqt6svg6 libsdl2-2.0-0 libpulse0; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
+[[ $(dpkg-deb -f "$deb" Recommends) == *libpipewire-0.3-0* ]] || fail "Recommends lacks libpipewire"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"

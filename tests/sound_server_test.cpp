@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "sound/pipewire_output.h"
 #include "sound/sound_player.h"
 #include "support/sound_servers.h"
 
@@ -56,6 +57,11 @@ TEST_P(OnSoundServer, HeardAtOnceRestsWhenIdleAndComesBackAfterARestart) {
   ASSERT_TRUE(server_->start());
   EXPECT_GT(heardMs("101"), 100) << "not heard once the server was up";
 
+  // Made while the server runs, the player speaks the server's own protocol.
+  player_ = std::make_unique<SoundPlayer>(1000ms);
+  EXPECT_STREQ(player_->output(),
+               GetParam() == SoundServer::kPipeWire ? "PipeWire" : "PulseAudio protocol");
+
   // A second request cuts the first off, and so does an unknown key.
   std::vector<std::string> keys;
   for (int key = 101; key <= 148; ++key) keys.push_back(std::to_string(key));
@@ -90,6 +96,18 @@ TEST_P(OnSoundServer, HeardAtOnceRestsWhenIdleAndComesBackAfterARestart) {
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), ::testing::MatchesRegex("([^\n]*\n)?"));
   ASSERT_TRUE(server_->start());
   EXPECT_GT(heardMs("101"), 100) << "not heard after the server came back";
+}
+
+// Where PipeWire runs without serving audio the kana must go to the server that does.
+TEST(PipeWireWithoutAudio, IsNotTakenForTheSoundServer) {
+  if (!SoundServer::installed(SoundServer::kPipeWire)) GTEST_SKIP() << "PipeWire is not installed";
+  SoundServer server(SoundServer::kPipeWireWithoutAudio);
+  ASSERT_TRUE(server.start());
+  const auto start = testing::Clock::now();
+  PipeWireOutput output(kOutputRequest, 1000ms);
+  EXPECT_LT(testing::Clock::now() - start, 200ms) << "waited for a sink that will not come";
+  EXPECT_FALSE(output.connected());
+  EXPECT_EQ(output.startError(), "PipeWire has no audio sink");
 }
 
 INSTANTIATE_TEST_SUITE_P(, OnSoundServer,

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev libpulse-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsdl2-dev libpulse-dev libpipewire-0.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: Qt's X11/Wayland/offscreen platforms, SVG rendering (the caption font is built in)
   qt6-qpa-plugins qt6-wayland libqt6svg6

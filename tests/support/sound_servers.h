@@ -54,7 +54,9 @@ inline std::string output(const std::string& command) {
 
 class SoundServer {
  public:
-  enum Kind { kPulseAudio, kPipeWire };
+  // kPipeWireWithoutAudio: the PipeWire daemon alone, with no sink, as where it runs beside
+  // PulseAudio only for screen sharing.
+  enum Kind { kPulseAudio, kPipeWire, kPipeWireWithoutAudio };
 
   static bool installed(Kind kind) {
     return std::system(kind == kPulseAudio
@@ -74,6 +76,7 @@ class SoundServer {
     }
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + path("bus")).c_str(), 1);
     const std::string sink = kSink;
+    if (kind_ == kPipeWireWithoutAudio) return;
     if (kind_ == kPulseAudio) {
       std::ofstream(path("server.pa"))
           << "load-module module-null-sink sink_name=" + sink +
@@ -102,6 +105,11 @@ class SoundServer {
     if (kind_ == kPulseAudio) {
       pids_ = {spawn("pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -F " +
                      path("server.pa") + log())};
+    } else if (kind_ == kPipeWireWithoutAudio) {
+      pids_ = {spawn("pipewire" + log())};
+      for (int i = 0; i < 200 && !std::filesystem::exists(path("pipewire-0")); ++i)
+        std::this_thread::sleep_for(10ms);
+      return std::filesystem::exists(path("pipewire-0"));
     } else {
       pids_ = {spawn("pipewire" + log())};
       std::this_thread::sleep_for(200ms);
