@@ -1,12 +1,10 @@
 #include "sound/pipewire_output.h"
 
 #include <spa/param/audio/format-utils.h>
-#include <spa/utils/result.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
@@ -130,22 +128,19 @@ PipeWireOutput::PipeWireOutput(const PcmFormat& format, std::chrono::millisecond
     auto* registry = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
     pw_registry_add_listener(registry, &listeners_->registry, &Listeners::kRegistry, this);
     syncSeq_ = pw_core_sync(core_, PW_ID_CORE, 0);
-    const bool answered = waitFor(synced_);
+    bool answered = waitFor(synced_);
     spa_hook_remove(&listeners_->registry);
     pipewire().proxyDestroy(reinterpret_cast<pw_proxy*>(registry));
-    if (!answered) {
-      startError_ = "no answer from PipeWire";
-    } else if (!sinkSeen_) {
-      startError_ = "PipeWire has no audio sink";
-    } else {
+    if (answered && !sinkSeen_) startError_ = "PipeWire has no audio sink";
+    if (answered && sinkSeen_) {
       openStream();
-      connectedAtStart_ = waitFor(ready_);
-      if (!connectedAtStart_) startError_ = "no answer from PipeWire";
+      answered = waitFor(ready_);
     }
+    if (!answered && startError_.empty()) startError_ = "no answer from PipeWire";
   }
-  if (!connectedAtStart_) drop();
-  outageReported_ = !connectedAtStart_;  // the caller reports it
-  starting_ = false;
+  const bool ready = startError_.empty();
+  if (!ready) drop();
+  started(ready);
   pipewire().threadLoopUnlock(loop_);
 }
 

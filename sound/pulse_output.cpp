@@ -40,10 +40,9 @@ PulseOutput::PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     pulse().threadedMainloopLock(loop_);
   }
-  connectedAtStart_ = stream_ && pulse().streamGetState(stream_) == PA_STREAM_READY;
-  if (!connectedAtStart_ && startError_.empty()) startError_ = "no answer";
-  outageReported_ = !connectedAtStart_;  // the caller reports it
-  starting_ = false;
+  const bool ready = stream_ && pulse().streamGetState(stream_) == PA_STREAM_READY;
+  if (!ready && startError_.empty()) startError_ = "no answer";
+  started(ready);
   pulse().threadedMainloopUnlock(loop_);
 }
 

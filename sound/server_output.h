@@ -61,10 +61,19 @@ class ServerOutput {
     }
   }
 
-  bool connectedAtStart_ = false;
+  // The end of the constructor: from here on outages are reported, the first one by the caller.
+  void started(bool connected) {
+    connectedAtStart_ = connected;
+    outageReported_ = !connected;
+    starting_ = false;
+  }
+
   std::string startError_;
   bool starting_ = true;         // the constructor is still running
   bool outageReported_ = false;  // since the stream was last ready
+
+ private:
+  bool connectedAtStart_ = false;
 };
 
 }  // namespace tessel
