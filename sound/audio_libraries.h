@@ -53,7 +53,6 @@
   X(coreDisconnect, pw_core_disconnect)            \
   X(getLibraryVersion, pw_get_library_version)     \
   X(init, pw_init)                                 \
-  X(logSetLevel, pw_log_set_level)                 \
   X(propertiesNew, pw_properties_new)              \
   X(proxyDestroy, pw_proxy_destroy)                \
   X(streamAddListener, pw_stream_add_listener)     \
