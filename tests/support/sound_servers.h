@@ -76,7 +76,6 @@ class SoundServer {
     }
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + path("bus")).c_str(), 1);
     const std::string sink = kSink;
-    if (kind_ == kPipeWireWithoutAudio) return;
     if (kind_ == kPulseAudio) {
       std::ofstream(path("server.pa"))
           << "load-module module-null-sink sink_name=" + sink +
@@ -86,12 +85,14 @@ class SoundServer {
       return;
     }
     std::filesystem::create_directories(path("pipewire/pipewire.conf.d"));
-    std::ofstream(path("pipewire/pipewire.conf.d/null-sink.conf"))
-        << "context.objects = [ { factory = adapter args = { factory.name = "
-           "support.null-audio-sink node.name = \"" +
-               sink +
-               "\" media.class = Audio/Sink audio.position = [ FL FR ] "
-               "session.suspend-timeout-seconds = 1 } } ]\n";
+    if (kind_ == kPipeWire) {
+      std::ofstream(path("pipewire/pipewire.conf.d/null-sink.conf"))
+          << "context.objects = [ { factory = adapter args = { factory.name = "
+             "support.null-audio-sink node.name = \"" +
+                 sink +
+                 "\" media.class = Audio/Sink audio.position = [ FL FR ] "
+                 "session.suspend-timeout-seconds = 1 } } ]\n";
+    }
     bus_ = spawn("dbus-daemon --session --nofork --address=unix:path=" + path("bus") + log());
   }
   ~SoundServer() {
