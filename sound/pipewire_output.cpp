@@ -172,7 +172,7 @@ void PipeWireOutput::openStream() {
                                                   "Playback", PW_KEY_NODE_LATENCY, kCycle, nullptr);
   stream_ = pipewire().streamNew(core_, "kana", props);
   if (!stream_) return;
-  current_ = nullptr;
+  playing_.start(nullptr);
   pipewire().streamAddListener(stream_, &listeners_->stream, &Listeners::kStream, this);
   uint8_t buffer[512];
   spa_pod_builder builder{};
@@ -260,20 +260,11 @@ void PipeWireOutput::fill() {
   const auto stride = static_cast<std::uint32_t>(2 * format_.channels);
   std::uint32_t frames = data.maxsize / stride;
   if (buffer->requested > 0) frames = std::min<std::uint32_t>(frames, buffer->requested);
-  if (const SoundBank::Clip* next = next_.exchange(nullptr, std::memory_order_acquire)) {
-    current_ = next;
-    position_ = 0;
-  }
+  if (const SoundBank::Clip* next = next_.exchange(nullptr, std::memory_order_acquire))
+    playing_.start(next);
   const std::size_t wanted = std::size_t{frames} * stride;
-  std::size_t copied = 0;
   auto* out = static_cast<std::uint8_t*>(data.data);
-  if (current_ && out) {
-    copied = std::min(wanted, current_->size() - position_);
-    std::memcpy(out, current_->data() + position_, copied);
-    position_ += copied;
-    if (position_ == current_->size()) current_ = nullptr;
-  }
-  if (out) std::memset(out + copied, 0, wanted - copied);
+  if (out) playing_.read(out, wanted, 0);
   data.chunk->offset = 0;
   data.chunk->stride = static_cast<int32_t>(stride);
   data.chunk->size = out ? static_cast<std::uint32_t>(wanted) : 0;

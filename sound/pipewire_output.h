@@ -68,8 +68,7 @@ class PipeWireOutput : public ServerOutput {
   // The request handed to the real-time thread: the newest clip asked for, taken by the next cycle.
   std::atomic<const SoundBank::Clip*> next_{nullptr};
   // Only on the real-time thread: what plays and how far it got.
-  const SoundBank::Clip* current_ = nullptr;
-  std::size_t position_ = 0;
+  ClipReader playing_;
 };
 
 }  // namespace tessel

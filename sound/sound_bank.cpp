@@ -1,6 +1,7 @@
 #include "sound/sound_bank.h"
 
 #include <QResource>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -132,6 +133,17 @@ int SoundBank::loadedCount() const {
   for (int slot = 0; slot < kSoundCount; ++slot)
     count += clip(std::to_string(kFirstSoundKey + slot))->empty() ? 0 : 1;
   return count;
+}
+
+void ClipReader::read(std::uint8_t* out, std::size_t bytes, std::uint8_t silence) {
+  std::size_t copied = 0;
+  if (clip_) {
+    copied = std::min(bytes, clip_->size() - position_);
+    std::memcpy(out, clip_->data() + position_, copied);
+    position_ += copied;
+    if (position_ == clip_->size()) clip_ = nullptr;
+  }
+  std::memset(out + copied, silence, bytes - copied);
 }
 
 }  // namespace tessel

@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -59,6 +60,23 @@ class SoundBank {
   mutable std::array<Clip, kSoundCount> clips_;
   mutable std::array<bool, kSoundCount> found_{};
   mutable std::array<std::vector<std::uint8_t>, kSoundCount> converted_;
+};
+
+// How far an output has played a clip. Not thread-safe: used by the one thread that feeds the
+// output.
+class ClipReader {
+ public:
+  // Plays `clip` (nullptr: nothing) from its start.
+  void start(const SoundBank::Clip* clip) {
+    clip_ = clip;
+    position_ = 0;
+  }
+  // Writes `bytes` bytes to `out`: the clip's next ones, then `silence` once it has ended.
+  void read(std::uint8_t* out, std::size_t bytes, std::uint8_t silence);
+
+ private:
+  const SoundBank::Clip* clip_ = nullptr;
+  std::size_t position_ = 0;
 };
 
 }  // namespace tessel

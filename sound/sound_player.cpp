@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -144,22 +142,13 @@ void SoundPlayer::PlayWave(const std::string& Name) {
   }
   if (device_ == 0) return;
   sdl().lockAudioDevice(device_);
-  current_ = clip;
-  position_ = 0;
+  playing_.start(clip);
   sdl().unlockAudioDevice(device_);
 }
 
 void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {
   auto* player = static_cast<SoundPlayer*>(self);
-  std::size_t wanted = static_cast<std::size_t>(len);
-  std::size_t copied = 0;
-  if (const SoundBank::Clip* clip = player->current_) {
-    copied = std::min(wanted, clip->size() - player->position_);
-    std::memcpy(stream, clip->data() + player->position_, copied);
-    player->position_ += copied;
-    if (player->position_ == clip->size()) player->current_ = nullptr;
-  }
-  std::memset(stream + copied, player->silence_, wanted - copied);
+  player->playing_.read(stream, static_cast<std::size_t>(len), player->silence_);
 }
 
 }  // namespace tessel

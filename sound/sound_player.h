@@ -61,8 +61,7 @@ class SoundPlayer : public SoundPort {
   Uint8 silence_ = 0;
   SoundBank bank_;
   // Guarded by the device lock: the callback runs on SDL's audio thread.
-  const SoundBank::Clip* current_ = nullptr;
-  std::size_t position_ = 0;
+  ClipReader playing_;
 };
 
 }  // namespace tessel
