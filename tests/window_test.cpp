@@ -127,6 +127,42 @@ TEST_F(Window, EveryCellLiesOnItsKanaAndAClickOnItSpeaksIt) {
   }
 }
 
+// Quick clicks through the whole of Qt's pointer path, at the times given: a learner comparing
+// kana clicks faster than the double-click interval, and every click must speak but the second of
+// a true double click (same kana, within the interval, nothing clicked in between).
+TEST_F(Window, QuickClicksAllSpeakButTheSecondOfADoubleClick) {
+  struct Case {
+    const char* what;
+    std::vector<std::int16_t> cells;
+    int periodMs;
+    std::vector<int> silent;  // which clicks are second halves of a double click
+  };
+  const Case cases[] = {
+      {"か and あ alternating, 10 a second", {6, 1, 6, 1, 6, 1, 6, 1, 6, 1}, 100, {}},
+      {"across both halves, 20 a second", {1, 102, 33, 148, 6, 1, 120, 47}, 50, {}},
+      {"a double click, and a third click starting afresh", {6, 6, 6, 6, 6}, 120, {1, 3}},
+      {"a click elsewhere in between", {6, 1, 6, 6}, 100, {3}},
+      {"slower than the interval", {6, 6}, 600, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sound.keys.clear();
+    std::vector<std::string> expected;
+    // Past anything before, so no earlier press pairs up with this case's first.
+    int at = QTest::lastMouseTimestamp + 5000;
+    for (std::size_t i = 0; i < c.cells.size(); ++i, at += c.periodMs) {
+      // QTest adds a millisecond before each event, and half a second after a release.
+      QTest::lastMouseTimestamp = at - 1;
+      QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(c.cells[i]));
+      QTest::lastMouseTimestamp = at + c.periodMs / 3 - 1;
+      QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(c.cells[i]));
+      if (std::find(c.silent.begin(), c.silent.end(), i) == c.silent.end())
+        expected.push_back(soundKey(c.cells[i]));
+    }
+    EXPECT_EQ(sound.keys, expected);
+  }
+}
+
 // Counts the cursor changes a widget announces: each one is a round trip to the window system.
 struct CursorChanges : QObject {
   bool eventFilter(QObject*, QEvent* event) override {

@@ -64,20 +64,20 @@ void frmTessel::createControls() {
       case ControlKind::ImageList:
         break;  // holds no widget: imageList1() hands out its picture
       case ControlKind::Cell: {
-        auto* cell = new ImageWidget(parent, left, top, spec.width, spec.height, {});
+        auto* cell = new ImageWidget(parent, left, top, spec.width, spec.height, {}, clicks_);
         const KanaCell& kana = *findCell(spec.index);
         makeAccessibleCell(*cell, qstr(kana.kana) + QLatin1Char(' ') + qstr(kana.romaji));
         cells_[spec.index] = cell;
         break;
       }
       case ControlKind::Image: {
-        auto* image =
-            new ImageWidget(parent, left, top, spec.width, spec.height, qstr(spec.picture));
+        auto* image = new ImageWidget(parent, left, top, spec.width, spec.height,
+                                      qstr(spec.picture), clicks_);
         (spec.name == "imgRight" ? imgRight_ : spec.name == "imgTop" ? imgTop_ : image50_) = image;
         break;
       }
       case ControlKind::Label:
-        label1_ = new LabelWidget(parent, qstr(spec.caption));
+        label1_ = new LabelWidget(parent, qstr(spec.caption), clicks_);
         label1_->setGeometry(pixelRect(spec));
         break;
     }

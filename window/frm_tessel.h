@@ -55,6 +55,7 @@ class frmTessel : public QWidget, public Controls {
   LabelWidget* label1_ = nullptr;
   ButtonWidget *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr;
   TimerWidget* timer1_ = nullptr;
+  ClickTracker clicks_;  // one for the whole window, as the desktop counts double clicks
 
   CellActivation chart_;
   AutoRead autoRead_;

@@ -83,19 +83,13 @@ bool ClickTracker::press(const QMouseEvent& event) {
   const QStyleHints* hints = QGuiApplication::styleHints();
   const bool quick =
       event.timestamp() - lastPressTime_ < static_cast<ulong>(hints->mouseDoubleClickInterval());
-  const bool near = (event.position().toPoint() - lastPressPos_).manhattanLength() <=
-                    hints->mouseDoubleClickDistance();
+  const QPoint at = event.globalPosition().toPoint();
+  const bool near = (at - lastPressPos_).manhattanLength() <= hints->mouseDoubleClickDistance();
   pressIsDouble_ = lastPressButton_ == event.button() && quick && near;
   lastPressButton_ = pressIsDouble_ ? Qt::NoButton : event.button();
   lastPressTime_ = event.timestamp();
-  lastPressPos_ = event.position().toPoint();
+  lastPressPos_ = at;
   return !pressIsDouble_;
-}
-
-void ClickTracker::doubleClick() {
-  // Qt may announce the second press only as a double-click event.
-  pressIsDouble_ = true;
-  lastPressButton_ = Qt::NoButton;
 }
 
 bool ClickTracker::release(const QMouseEvent& event, const QRect& area) {
@@ -131,8 +125,8 @@ void MouseCursor::apply(QWidget& control) const {
 // --- ImageWidget ----------------------------------------------------------------------------
 
 ImageWidget::ImageWidget(QWidget* parent, float left, float top, int width, int height,
-                         QString picture)
-    : QWidget(parent), left_(left), top_(top), picture_(std::move(picture)) {
+                         QString picture, ClickTracker& clicks)
+    : QWidget(parent), left_(left), top_(top), picture_(std::move(picture)), clicks_(clicks) {
   setGeometry(toPixels(left), toPixels(top), toPixels(static_cast<float>(width)),
               toPixels(static_cast<float>(height)));
   setMouseTracking(true);
@@ -168,9 +162,10 @@ void ImageWidget::mousePressEvent(QMouseEvent* event) {
   if (clicks_.press(*event)) emit mouseDown(pointerArgs(*event));
 }
 
+// Where Qt sees a double click the second press arrives as this event instead of a press. Qt's
+// rule need not notice where the pointer went in between, so the tracker judges it as any press.
 void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-  clicks_.doubleClick();
+  mousePressEvent(event);
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -186,7 +181,8 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
 
 // --- LabelWidget ----------------------------------------------------------------------------
 
-LabelWidget::LabelWidget(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
+LabelWidget::LabelWidget(QWidget* parent, const QString& caption, ClickTracker& clicks)
+    : QLabel(caption, parent), clicks_(clicks) {
   setWordWrap(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setMouseTracking(true);
@@ -215,8 +211,7 @@ void LabelWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void LabelWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-  clicks_.doubleClick();
+  mousePressEvent(event);  // as for the image controls
 }
 
 void LabelWidget::mouseReleaseEvent(QMouseEvent* event) {

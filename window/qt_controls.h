@@ -25,21 +25,23 @@ struct PointerArgs {
   float x = 0, y = 0;
 };
 
-// Tells clicks from double clicks the way the handlers expect: the second press of a double click
-// raises neither a press nor a click, whether Qt reports it as a press, a double-click event or
-// both. A third press starts afresh, as clicks are counted in pairs.
+// Tells clicks from double clicks as the desktop does: a press is the second half of a double
+// click when it follows the last press with the same button, within the desktop's double-click
+// interval and distance on the screen; a third press starts afresh, as clicks pair up. The second
+// press raises neither a press nor a click. One tracker serves all of the window's controls, so a
+// press anywhere in between starts over: with one per control, a click on か after one on あ was
+// taken for the second half of a double click on か.
 class ClickTracker {
  public:
   // Call on every press; true if it is an ordinary press (not the second of a double click).
   bool press(const QMouseEvent& event);
-  void doubleClick();
   // Call on every release; true if it completes a click (primary button, inside `area`).
   bool release(const QMouseEvent& event, const QRect& area);
 
  private:
   bool pressIsDouble_ = false;
   ulong lastPressTime_ = 0;
-  QPoint lastPressPos_;
+  QPoint lastPressPos_;  // on the screen
   Qt::MouseButton lastPressButton_ = Qt::NoButton;
 };
 
@@ -61,7 +63,8 @@ class MouseCursor {
 class ImageWidget : public QWidget, public ImageControl {
   Q_OBJECT
  public:
-  ImageWidget(QWidget* parent, float left, float top, int width, int height, QString picture);
+  ImageWidget(QWidget* parent, float left, float top, int width, int height, QString picture,
+              ClickTracker& clicks);
 
   float left() const override { return left_; }
   float top() const override { return top_; }
@@ -93,13 +96,13 @@ class ImageWidget : public QWidget, public ImageControl {
   QString kanaName_;
   int borderStyle_ = kBorderNone;
   MouseCursor cursor_;
-  ClickTracker clicks_;
+  ClickTracker& clicks_;
 };
 
 class LabelWidget : public QLabel, public LabelControl {
   Q_OBJECT
  public:
-  LabelWidget(QWidget* parent, const QString& caption);
+  LabelWidget(QWidget* parent, const QString& caption, ClickTracker& clicks);
 
   bool visible() const override { return !isHidden(); }  // the flag, shown or not yet
   void setVisible(bool visible) override { QLabel::setVisible(visible); }
@@ -120,7 +123,7 @@ class LabelWidget : public QLabel, public LabelControl {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  ClickTracker clicks_;
+  ClickTracker& clicks_;
   Rgb color_;
   MouseCursor cursor_;
 };
