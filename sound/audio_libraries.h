@@ -71,22 +71,14 @@
   X(threadLoopUnlock, pw_thread_loop_unlock)
 
 #define TESSEL_SDL_CALLS(X)                   \
-  X(audioStreamFlush, SDL_AudioStreamFlush)   \
-  X(audioStreamGet, SDL_AudioStreamGet)       \
-  X(audioStreamPut, SDL_AudioStreamPut)       \
   X(closeAudioDevice, SDL_CloseAudioDevice)   \
-  X(freeAudioStream, SDL_FreeAudioStream)     \
-  X(freeWav, SDL_FreeWAV)                     \
   X(getError, SDL_GetError)                   \
   X(initSubSystem, SDL_InitSubSystem)         \
-  X(loadWavRw, SDL_LoadWAV_RW)                \
   X(lockAudioDevice, SDL_LockAudioDevice)     \
-  X(newAudioStream, SDL_NewAudioStream)       \
   X(openAudioDevice, SDL_OpenAudioDevice)     \
   X(pauseAudioDevice, SDL_PauseAudioDevice)   \
   X(quit, SDL_Quit)                           \
   X(quitSubSystem, SDL_QuitSubSystem)         \
-  X(rwFromConstMem, SDL_RWFromConstMem)       \
   X(setHint, SDL_SetHint)                     \
   X(unlockAudioDevice, SDL_UnlockAudioDevice) \
   X(wasInit, SDL_WasInit)

@@ -3,72 +3,75 @@
 // (5.3 ms), so a request made there waits two or three of those before it is heard; a native
 // stream asks for a 128-frame cycle (2.7 ms) while it plays.
 //
-// One playback stream, filled on PipeWire's real-time thread straight from the current clip. A
-// request hands the clip over through one atomic slot (the newest request wins, an unknown key
-// cuts off), and activates the stream. Once a clip has ended and nothing else was asked for during
-// the rest period the stream is deactivated: no cycles, no wake-ups, and the graph and the sink
-// are free to slow down or suspend. When the server goes away everything is dropped; the next
-// request connects again, which fails at once while there is no server.
+// Everything that talks to the server happens on PipeWire's own thread, driven by its events; the
+// caller's thread only locks that thread's loop for a moment and never waits for an answer. The
+// output connects, checks once that PipeWire has an audio sink (beside PulseAudio it runs without
+// one, for screen sharing only) and opens one playback stream, filled on PipeWire's real-time
+// thread straight from the current clip. A request hands the clip over through one atomic slot
+// (the newest request wins, an unknown key cuts off; a request the stream could not start in time
+// is dropped there) and activates the stream. Once a clip has ended and nothing else was asked for
+// during the rest period the stream is deactivated: no cycles, no wake-ups, and the graph and the
+// sink are free to slow down or suspend. When the server goes away everything is dropped; the
+// next request connects again.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 
-#include "sound/server_output.h"
+#include "sound/output.h"
 
 struct pw_thread_loop;
 struct pw_context;
 struct pw_core;
+struct pw_registry;
 struct pw_stream;
 struct spa_source;
 
 namespace tessel {
 
-class PipeWireOutput : public ServerOutput {
+class PipeWireOutput : public Output {
  public:
-  // Connects to PipeWire and opens the stream, waiting at most about half a second. Not connected
-  // where PipeWire runs without serving audio (no audio sink), as beside PulseAudio.
-  PipeWireOutput(const PcmFormat& format, std::chrono::milliseconds rest);
+  // Starts connecting; Unavailable at once where libpipewire is missing or too old.
+  explicit PipeWireOutput(std::chrono::milliseconds rest);
   ~PipeWireOutput() override;
 
   const char* name() const override { return "PipeWire"; }
-  void play(const SoundBank::Clip* clip) override;
+  void play(const Request& request) override;
   // Activates the stream; deactivates it again after the rest period.
   void warm() override;
+  void reconnect() override;
 
  private:
   struct Listeners;  // PipeWire's event tables and hooks
-  bool connect();
+  // These run with the loop locked, or on its thread, which holds the lock.
+  void connect();
   void openStream();
-  // The server or the stream failed: says so once per outage, then drops everything.
-  void lose(const char* reason);
+  void keepAwake(SoundClock::time_point until);
+  void streamReady();
+  void fail(const char* reason, bool forGood = false);
   void drop();
-  void activate(std::chrono::steady_clock::time_point restAt);
-  void fill();
+  void fill();  // on the real-time thread
   static void rested(void* self, std::uint64_t expirations);
 
-  PcmFormat format_;
   std::chrono::milliseconds rest_;
   std::unique_ptr<Listeners> listeners_;
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;
-  // Below: touched only with the loop locked (or from its own thread, which holds the lock).
+  // Below: touched only with the loop locked.
   pw_core* core_ = nullptr;
+  pw_registry* registry_ = nullptr;  // while looking for an audio sink
   pw_stream* stream_ = nullptr;
   spa_source* restTimer_ = nullptr;
-  std::chrono::steady_clock::time_point restAt_{};  // when the stream rests; {} while it does
-  bool lost_ = false;                               // failed, not dropped yet
-  bool ready_ = false;                              // the stream is known to the server
-  int syncSeq_ = -1;  // the constructor's round trip, while it looks for an audio sink
-  bool synced_ = false;
+  int syncSeq_ = -1;
   bool sinkSeen_ = false;
-  // The request handed to the real-time thread: the newest clip asked for, taken by the next cycle.
-  std::atomic<const SoundBank::Clip*> next_{nullptr};
-  // Only on the real-time thread: what plays and how far it got.
-  ClipReader playing_;
+  bool ready_ = false;                      // the stream is known to the server
+  bool failed_ = false;                     // dropped on the loop's next turn
+  bool forGood_ = false;                    // and not to be connected again
+  SoundClock::time_point awakeUntil_{};     // the stream rests then; {} while it rests
+  SoundClock::time_point latestStartBy_{};  // of the newest request with a clip
+  RequestSlot next_;                        // handed to the real-time thread
+  ClipReader playing_;                      // only on the real-time thread
 };
 
 }  // namespace tessel

@@ -1,18 +1,22 @@
-// The recordings on a desktop sound server, through the PulseAudio protocol (PulseAudio itself,
-// or PipeWire's pipewire-pulse, which serves the same protocol).
+// The recordings on a desktop sound server through the PulseAudio protocol (PulseAudio itself, or
+// PipeWire's Pulse layer where PipeWire's own protocol cannot be used).
 //
-// One playback stream on libpulse's threaded main loop. It is created corked; a request flushes
-// whatever is still queued (the cut-off), writes the whole clip at once and uncorks. Once a clip
-// has ended and nothing else was asked for during the rest period, the stream is corked again, so
-// the program holds no running stream, makes no audio wake-ups and lets the server suspend the
-// sink. When the server goes away the stream and context are dropped; the next request connects
-// again, never waiting on the caller's thread, and plays once the new stream is ready.
+// Everything runs on libpulse's threaded main loop, driven by its callbacks; the caller's thread
+// only locks that loop for a moment and never waits for the server. The output keeps a connection
+// to the server and opens a playback stream only while it is needed: at rest there is no stream,
+// so the server keeps the latency and wake-ups it has without Tessel, whatever else plays.
+//
+// A request corks the stream and flushes it (the cut-off), writes the whole clip and asks the
+// server to confirm; the stream is uncorked only once the server has answered, and only if the
+// request can still start then. So a server that hangs never plays a click late, and at most one
+// clip is ever waiting in the connection. A request made meanwhile waits for the answer, the
+// newest one only.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 
-#include "sound/server_output.h"
+#include "sound/output.h"
 
 struct pa_threaded_mainloop;
 struct pa_mainloop_api;
@@ -23,36 +27,42 @@ struct pa_time_event;
 
 namespace tessel {
 
-class PulseOutput : public ServerOutput {
+class PulseOutput : public Output {
  public:
-  // Connects to the default server and opens the stream, waiting at most about half a second.
-  PulseOutput(const PcmFormat& format, std::chrono::milliseconds rest);
+  // Starts connecting to the default server; Down at once where none runs.
+  explicit PulseOutput(std::chrono::milliseconds rest);
   ~PulseOutput() override;
 
   const char* name() const override { return "PulseAudio protocol"; }
-  void play(const SoundBank::Clip* clip) override;
-  // Uncorks the stream; corks it again after the rest period.
+  void play(const Request& request) override;
+  // Opens and uncorks the stream, which wakes the sink; closes it again after the rest period.
   void warm() override;
+  void reconnect() override;
 
  private:
+  // These run with the loop locked, or on its thread, which holds the lock.
   void connect();
   void openStream();
-  void start(const SoundBank::Clip* clip);
-  void drop(const char* reason);
-  void restAt(std::uint64_t at);
+  void send();
+  void keepAwake(SoundClock::time_point until);
+  void closeStream();
+  void drop();
+  bool streamReady() const;
   static void contextChanged(pa_context* context, void* self);
   static void streamChanged(pa_stream* stream, void* self);
+  static void answered(pa_stream* stream, int success, void* self);
   static void restEnded(pa_mainloop_api* api, pa_time_event* event, const timeval* tv, void* self);
 
-  PcmFormat format_;
   std::chrono::milliseconds rest_;
   pa_threaded_mainloop* loop_ = nullptr;
-  // Below: touched only with the loop locked (or from its own thread, which holds the lock).
+  // Below: touched only with the loop locked.
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   pa_time_event* restTimer_ = nullptr;
-  std::uint64_t restAt_ = 0;                  // when restTimer_ fires, on pa_rtclock_now's clock
-  const SoundBank::Clip* pending_ = nullptr;  // asked for while (re)connecting
+  SoundClock::time_point awakeUntil_{};  // the stream closes then; {} while there is none
+  Request waiting_;  // for the stream, or for the server to answer the one before
+  Request sent_;     // written, not answered yet (or answered)
+  bool unanswered_ = false;
 };
 
 }  // namespace tessel

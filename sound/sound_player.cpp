@@ -1,16 +1,13 @@
 #include "sound/sound_player.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "sound/audio_libraries.h"
 #include "sound/pipewire_output.h"
 #include "sound/pulse_output.h"
+#include "sound/sdl_output.h"
 
 namespace tessel {
 namespace {
@@ -25,130 +22,91 @@ bool hasPlaybackCard() {
   return false;
 }
 
-// ALSA reports a missing sound server as a page of lines on stderr; the one line we print says
-// what matters. Holds stderr shut while it lives (start-up only, before any other output).
-class QuietStderr {
- public:
-  QuietStderr() : saved_(::dup(STDERR_FILENO)) {
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-      ::dup2(null, STDERR_FILENO);
-      ::close(null);
-    }
-  }
-  ~QuietStderr() {
-    if (saved_ < 0) return;
-    ::dup2(saved_, STDERR_FILENO);
-    ::close(saved_);
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_;
-};
+bool playable(const Output& out) {
+  return out.state() == Output::State::Ready || out.state() == Output::State::Starting;
+}
 
 }  // namespace
 
-SoundPlayer::SoundPlayer(std::chrono::milliseconds rest) {
+SoundPlayer::SoundPlayer(std::chrono::milliseconds rest) : rest_(rest) {
   const char* driver = std::getenv("SDL_AUDIODRIVER");
   if (driver && *driver) {
-    openSdl(false);
+    sdl_ = std::make_unique<SdlOutput>(nullptr, false, rest_);
+    if (!route()) {
+      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n",
+                   sdl_->problem().c_str());
+    }
     return;
   }
-  server_ = std::make_unique<PipeWireOutput>(kOutputRequest, rest);
-  if (!server_->connected()) server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
-  if (server_->connected()) {
-    bank_ = SoundBank::load(kOutputRequest);
-    return;
-  }
-  const std::string why = server_->startError();
+  if (route()) return;
+  // No server answers now. A sound card with none in front of it is played through SDL.
+  std::string why = pulse_ ? pulse_->problem() : pipewire_->problem();
   if (hasPlaybackCard()) {
-    server_.reset();
-    if (openSdl(true, "alsa")) return;
-    server_ = std::make_unique<PulseOutput>(kOutputRequest, rest);
+    auto alsa = std::make_unique<SdlOutput>("alsa", true, rest_);
+    if (alsa->state() == Output::State::Ready) {
+      pipewire_.reset();
+      pulse_.reset();
+      sdl_ = std::move(alsa);
+      route();
+      return;
+    }
   }
-  // Perhaps the session is still coming up: every request tries the server again.
+  // Perhaps the session is still coming up: every request tries the servers again.
   std::fprintf(
       stderr,
       "tessel: no sound server or audio device (%s); the kana will sound once one is running\n",
       why.c_str());
-  bank_ = SoundBank::load(kOutputRequest);
 }
 
 SoundPlayer::~SoundPlayer() {
   close();
 }
 
-bool SoundPlayer::openSdl(bool quiet, const char* driver) {
-  const auto fail = [quiet](const char* why) {
-    if (!quiet)
-      std::fprintf(stderr, "tessel: no audio output (%s); the kana will be silent\n", why);
-    return false;
-  };
-  std::string missing;
-  if (!sdlLibrary(&missing)) return fail(missing.c_str());
-  if (driver) sdl().setHint(SDL_HINT_AUDIODRIVER, driver);
-  // SDL would otherwise catch SIGINT and SIGTERM and turn them into events nobody reads, leaving
-  // the program deaf to Ctrl-C and to the desktop asking it to quit.
-  sdl().setHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  std::unique_ptr<QuietStderr> quietly(quiet ? new QuietStderr : nullptr);
-  if (sdl().initSubSystem(SDL_INIT_AUDIO) != 0) {
-    quietly.reset();
-    return fail(sdl().getError());
-  }
-  SDL_AudioSpec want{};
-  want.freq = kOutputRequest.rate;
-  want.format = kOutputRequest.format;
-  want.channels = static_cast<Uint8>(kOutputRequest.channels);
-  want.samples = kDeviceSamples;
-  want.callback = &SoundPlayer::fill;
-  want.userdata = this;
-  SDL_AudioSpec have{};
-  device_ = sdl().openAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
-  quietly.reset();
-  if (device_ == 0) {
-    fail(sdl().getError());
-    sdl().quitSubSystem(SDL_INIT_AUDIO);
-    if (sdl().wasInit(SDL_INIT_EVERYTHING) == 0) sdl().quit();
-    return false;
-  }
-  silence_ = have.silence;
-  bank_ = SoundBank::load({have.freq, have.format, have.channels});
-  sdl().pauseAudioDevice(device_, 0);
-  return true;
-}
-
-const char* SoundPlayer::output() const {
-  if (server_) return server_->name();
-  return device_ != 0 ? "SDL" : "none";
-}
-
 void SoundPlayer::close() {
-  server_.reset();
-  if (device_ == 0) return;
-  sdl().closeAudioDevice(device_);
-  device_ = 0;
-  sdl().quitSubSystem(SDL_INIT_AUDIO);
-  // Let SDL drop what it set up on the side (its session-bus connection) once nothing uses it.
-  if (sdl().wasInit(SDL_INIT_EVERYTHING) == 0) sdl().quit();
+  closed_ = true;
+  current_ = nullptr;
+  sdl_.reset();
+  pipewire_.reset();
+  pulse_.reset();
+}
+
+Output* SoundPlayer::candidate(int order) {
+  if (sdl_) return order == 0 ? sdl_.get() : nullptr;
+  if (order == 0) {
+    if (!pipewire_) pipewire_ = std::make_unique<PipeWireOutput>(rest_);
+    return pipewire_.get();
+  }
+  if (order == 1) {
+    // Made only where PipeWire does not serve: on PulseAudio, or before any server runs.
+    if (!pulse_) pulse_ = std::make_unique<PulseOutput>(rest_);
+    return pulse_.get();
+  }
+  return nullptr;
+}
+
+Output* SoundPlayer::route() {
+  if (closed_) return nullptr;
+  if (current_ && playable(*current_)) return current_;
+  current_ = nullptr;
+  for (int order = 0; Output* out = candidate(order); ++order) {
+    if (out->state() == Output::State::Unavailable) continue;
+    out->reconnect();
+    if (playable(*out)) return current_ = out;
+  }
+  return nullptr;
 }
 
 void SoundPlayer::PlayWave(const std::string& Name) {
   const SoundBank::Clip* clip = bank_.clip(Name);  // an unknown name cuts off and plays nothing
-  if (server_) {
-    server_->play(clip);
-    return;
-  }
-  if (device_ == 0) return;
-  sdl().lockAudioDevice(device_);
-  playing_.start(clip);
-  sdl().unlockAudioDevice(device_);
+  if (Output* out = route()) out->play(Request::at(SoundClock::now(), clip));
 }
 
-void SDLCALL SoundPlayer::fill(void* self, Uint8* stream, int len) {
-  auto* player = static_cast<SoundPlayer*>(self);
-  player->playing_.read(stream, static_cast<std::size_t>(len), player->silence_);
+void SoundPlayer::warm() {
+  if (Output* out = route()) out->warm();
+}
+
+const char* SoundPlayer::output() const {
+  return current_ && current_->state() == Output::State::Ready ? current_->name() : "none";
 }
 
 }  // namespace tessel

@@ -14,9 +14,10 @@
 #include <string>
 #include <thread>
 
-#include "sound/audio_libraries.h"
+#include "sound/sdl_output.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
+#include "support/sound_servers.h"
 
 namespace tessel {
 namespace {
@@ -24,8 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Clip = SoundBank::Clip;
-
-constexpr PcmFormat kSourceFormat{22050, AUDIO_S16SYS, 1};
 
 TEST(SoundBank, KeysAreExactlyTheThreeDigitNames101To148) {
   for (const auto& [key, slot] : {std::pair{"101", 0}, {"102", 1}, {"148", 47}}) {
@@ -44,31 +43,30 @@ Bytes samplesBySdl(int key) {
   SDL_AudioSpec spec{};
   Uint8* samples = nullptr;
   Uint32 length = 0;
-  if (!sdlLibrary() || wav.isEmpty() ||
-      !sdl().loadWavRw(sdl().rwFromConstMem(wav.constData(), static_cast<int>(wav.size())), 1,
-                       &spec, &samples, &length)) {
+  if (wav.isEmpty() ||
+      !SDL_LoadWAV_RW(SDL_RWFromConstMem(wav.constData(), static_cast<int>(wav.size())), 1, &spec,
+                      &samples, &length)) {
     return {};
   }
   Bytes out(samples, samples + length);
-  sdl().freeWav(samples);
+  SDL_FreeWAV(samples);
   return out;
 }
 
-TEST(SoundBank, EveryRecordingDecodesShortAndStartsAtOnce) {
-  const SoundBank bank = SoundBank::load(kSourceFormat);
-  ASSERT_EQ(bank.loadedCount(), kSoundCount);
+TEST(SoundBank, EveryRecordingIsReadAsStoredShortLoudAndStartsAtOnce) {
+  const SoundBank bank;
+  ASSERT_EQ(bank.readableCount(), kSoundCount) << "recordings not stored as the bank reads them";
   for (int slot = 0; slot < kSoundCount; ++slot) {
     SCOPED_TRACE("key " + std::to_string(kFirstSoundKey + slot));
     const Clip clip = *bank.clip(std::to_string(kFirstSoundKey + slot));
-    // Played from the executable as stored: exactly the samples SDL reads from the file.
     EXPECT_TRUE(std::ranges::equal(clip, samplesBySdl(kFirstSoundKey + slot)));
-    const double seconds = clip.size() / 2.0 / kSourceFormat.rate;
+    const double seconds = std::chrono::duration<double>(playingTime(clip)).count();
     EXPECT_GT(seconds, 0.15);
     EXPECT_LT(seconds, 0.9);
     const auto* s = reinterpret_cast<const std::int16_t*>(clip.data());
     const auto* loud =
         std::find_if(s, s + clip.size() / 2, [](int v) { return std::abs(v) >= 328; });
-    EXPECT_LE(loud - s, kSourceFormat.rate / 100) << "more than 10 ms before 1 % of full scale";
+    EXPECT_LE(loud - s, kRecordingFormat.rate / 100) << "more than 10 ms before 1 % of full scale";
     const auto [lo, hi] = std::minmax_element(s, s + clip.size() / 2);
     EXPECT_GT(std::max<int>(-*lo, *hi), 16000) << "too quiet";
     EXPECT_LT(*hi, 32767) << "clipped";
@@ -76,19 +74,41 @@ TEST(SoundBank, EveryRecordingDecodesShortAndStartsAtOnce) {
   }
 }
 
-TEST(SoundBank, ConvertingToTheDeviceFormatKeepsEveryRecordingWhole) {
-  const SoundBank source = SoundBank::load(kSourceFormat);
-  const SoundBank device = SoundBank::load({48000, AUDIO_S16SYS, 2});
-  for (int slot = 0; slot < kSoundCount; ++slot) {
-    const std::string key = std::to_string(kFirstSoundKey + slot);
-    const double seconds = source.clip(key)->size() / 2.0 / kSourceFormat.rate;
-    const double converted = device.clip(key)->size() / 4.0 / 48000;
-    EXPECT_NEAR(converted, seconds, 0.0005) << "key " << key << " lost its end";
+// The bank plays files as stored, so it must refuse any it would play wrongly.
+TEST(SoundBank, RefusesEveryFileNotInTheRecordingsFormat) {
+  QFile file(QStringLiteral(":/sounds/101.wav"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray stored = file.readAll();
+  const auto samples = [](const QByteArray& wav) {
+    return samplesAsStored(
+        Clip(reinterpret_cast<const std::uint8_t*>(wav.constData()), wav.size()));
+  };
+  ASSERT_TRUE(samples(stored).has_value());
+  const int data = static_cast<int>(stored.indexOf("data"));
+  const struct {
+    const char* what;
+    int at;
+    QByteArray bytes;
+  } faults[] = {
+      {"not RIFF", 0, "RIFX"},
+      {"not WAVE", 8, "WAVX"},
+      {"floating point", 20, QByteArray("\3\0", 2)},
+      {"stereo", 22, QByteArray("\2\0", 2)},
+      {"44.1 kHz", 24, QByteArray("\x44\xac\0\0", 4)},
+      {"8 bits", 34, QByteArray("\x08\0", 2)},
+      {"data longer than the file", data + 4, QByteArray("\xff\xff\0\0", 4)},
+  };
+  ASSERT_EQ(stored.mid(12, 4), "fmt ") << "the table assumes the format chunk comes first";
+  for (const auto& fault : faults) {
+    QByteArray wav = stored;
+    wav.replace(fault.at, fault.bytes.size(), fault.bytes);
+    EXPECT_FALSE(samples(wav).has_value()) << fault.what;
   }
+  EXPECT_FALSE(samples(stored.left(data)).has_value()) << "no data chunk";
 }
 
 TEST(SoundBank, ObsoleteKanaShareTheRecordingsOfTheirModernSounds) {
-  const SoundBank bank = SoundBank::load(kSourceFormat);
+  const SoundBank bank;
   EXPECT_TRUE(std::ranges::equal(*bank.clip("145"), *bank.clip("102")));  // ゐ as い
   EXPECT_TRUE(std::ranges::equal(*bank.clip("146"), *bank.clip("104")));  // ゑ as え
   EXPECT_FALSE(std::ranges::equal(*bank.clip("101"), *bank.clip("102")));
@@ -103,17 +123,31 @@ bool silent(const Bytes& out, std::size_t from, std::size_t to) {
   return std::all_of(out.begin() + from, out.begin() + to, [](auto b) { return b == 0; });
 }
 
+// SDL's disk driver writes every buffer the output fills to a file, as the device would play it.
+class DiskOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+  // What was written since the device was last opened; complete once it is closed.
+  Bytes heard() const {
+    std::ifstream in(path_, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+                                ("tessel-sound-" + std::to_string(::getpid()) + ".raw");
+};
+
 // A second request cuts the first off; so does an unknown key, which plays nothing itself.
-// SDL's disk driver writes every buffer the player fills to a file.
-TEST(DiskOutput, ANewRequestCutsTheOldSoundOff) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("tessel-sound-" + std::to_string(::getpid()) + ".raw");
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+TEST_F(DiskOutput, ANewRequestCutsTheOldSoundOff) {
   for (const char* second : {"106", "abc"}) {
     SCOPED_TRACE(second);
     SoundPlayer player;
-    ASSERT_TRUE(player.hasDevice());
+    ASSERT_STREQ(player.output(), "SDL");
     const Clip first = *player.bank().clip("101");
     const Clip* next = player.bank().clip(second);
     player.PlayWave("101");
@@ -121,8 +155,7 @@ TEST(DiskOutput, ANewRequestCutsTheOldSoundOff) {
     player.PlayWave(second);
     std::this_thread::sleep_for(900ms);
     player.close();
-    std::ifstream in(path, std::ios::binary);
-    const Bytes out(std::istreambuf_iterator<char>(in), {});
+    const Bytes out = heard();
     const std::size_t begun = find(out, first.first(256));
     ASSERT_NE(begun, std::string::npos) << "the first recording never started";
     EXPECT_TRUE(silent(out, 0, begun));
@@ -133,7 +166,33 @@ TEST(DiskOutput, ANewRequestCutsTheOldSoundOff) {
     EXPECT_TRUE(std::equal(out.begin() + begun, out.begin() + at, first.begin()));
     EXPECT_TRUE(silent(out, at + (next ? next->size() : 0), out.size())) << "more played after";
   }
-  std::filesystem::remove(path);
+}
+
+// Once a clip and the rest period are over, the device is closed and SDL's audio with it, so no
+// thread of ours wakes up; the next request opens it again and is heard.
+TEST_F(DiskOutput, RestsAfterTheRestPeriodAndWakesForTheNextRequest) {
+  constexpr auto kRest = 400ms;
+  const SoundBank bank;
+  auto out = std::make_unique<SdlOutput>(nullptr, false, kRest);
+  ASSERT_EQ(out->state(), Output::State::Ready);
+  const Clip& first = *bank.clip("101");
+  out->play(Request::at(SoundClock::now(), &first));
+  const auto restAt = SoundClock::now() + playingTime(first) + kRest;
+  std::this_thread::sleep_until(restAt - 150ms);
+  EXPECT_TRUE(out->open()) << "rested before the clip and the rest period were over";
+  std::this_thread::sleep_until(restAt + 250ms);
+  ASSERT_FALSE(out->open()) << "still running after the rest period";
+  EXPECT_NE(find(heard(), first), std::string::npos) << "the clip was not heard whole";
+
+  const long before = testing::otherThreadSwitches();
+  std::this_thread::sleep_for(5s);
+  EXPECT_EQ(testing::otherThreadSwitches() - before, 0) << "threads woke up while resting";
+
+  const Clip& next = *bank.clip("106");
+  out->play(Request::at(SoundClock::now(), &next));
+  std::this_thread::sleep_for(playingTime(next) + 200ms);
+  out.reset();
+  EXPECT_NE(find(heard(), next), std::string::npos) << "not heard after resting";
 }
 
 int openFiles() {
@@ -148,7 +207,7 @@ TEST(SoundPlayer, LeavesTheSignalsAndTheSessionBusAsItFoundThem) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   const int before = openFiles();
   SoundPlayer player;
-  ASSERT_TRUE(player.hasDevice());
+  ASSERT_STREQ(player.output(), "SDL");
   for (int signal : {SIGINT, SIGTERM}) {
     struct sigaction action {};
     ASSERT_EQ(sigaction(signal, nullptr, &action), 0);

@@ -1,9 +1,9 @@
 // Finds the program's recordings in what SDL's disk audio driver wrote while the program ran.
 //
-// The player copies a clip into the device buffers unchanged, so a recording that played to its
-// end appears in the file as one exact run of bytes: the clip as SoundBank converts it for the
-// device format the program asks for. A clip cut off by the next request is not found, which is
-// the point: "played whole" means every byte reached the output.
+// The player copies a clip into the device buffers unchanged, in the recordings' own format, so a
+// recording that played to its end appears in the file as one exact run of bytes, as stored. A clip
+// cut off by the next request is not found, which is the point: "played whole" means every byte
+// reached the output.
 //
 //   audio_match [--from BYTE] [--to BYTE] FILE KEY...
 //       One line per whole occurrence: "KEY OFFSET SECONDS" (bytes and seconds from the start of
@@ -29,17 +29,14 @@
 
 #include "form/layout.h"
 #include "sound/sound_bank.h"
-#include "sound/sound_player.h"
 
 namespace {
 
 using tessel::kTwipsPerPixel;
 
 // What the program opens its output with; the disk driver grants it unchanged.
-constexpr tessel::PcmFormat kDeviceFormat = tessel::kOutputRequest;
-constexpr std::size_t kFrameBytes =
-    SDL_AUDIO_BITSIZE(kDeviceFormat.format) / 8 * static_cast<std::size_t>(kDeviceFormat.channels);
-constexpr double kBytesPerSecond = static_cast<double>(kDeviceFormat.rate) * kFrameBytes;
+constexpr auto kFrameBytes = static_cast<std::size_t>(tessel::kRecordingFormat.bytesPerFrame());
+constexpr double kBytesPerSecond = static_cast<double>(tessel::kRecordingFormat.rate) * kFrameBytes;
 
 int usage() {
   std::fprintf(stderr,
@@ -71,7 +68,7 @@ void printLayout() {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const auto bank = tessel::SoundBank::load(kDeviceFormat);
+  const tessel::SoundBank bank;
   if (args.size() == 1 && args[0] == "--layout") return printLayout(), 0;
   if (args.size() == 1 && args[0] == "--info") {
     std::printf("bytes_per_second %.0f\n", kBytesPerSecond);
