@@ -77,14 +77,14 @@ void PulseOutput::reconnect() {
 }
 
 void PulseOutput::openStream() {
-  constexpr PcmFormat f = kRecordingFormat;
-  static_assert(f.bytesPerSample == 2);
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(f.rate),
-                            static_cast<uint8_t>(f.channels)};
+  constexpr PcmFormat kFormat = kRecordingFormat;
+  static_assert(kFormat.bytesPerSample == 2);
+  const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(kFormat.rate),
+                            static_cast<uint8_t>(kFormat.channels)};
   stream_ = pulse().streamNew(context_, "kana", &spec, nullptr);
   if (!stream_) return;
   pulse().streamSetStateCallback(stream_, &PulseOutput::streamChanged, this);
-  const auto bytesPerMs = static_cast<uint32_t>(f.rate * f.bytesPerFrame() / 1000);
+  const auto bytesPerMs = static_cast<uint32_t>(kFormat.rate * kFormat.bytesPerFrame() / 1000);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.tlength = bytesPerMs * static_cast<uint32_t>(kTargetLatency.count());

@@ -29,7 +29,7 @@ std::optional<int> soundSlot(std::string_view key) {
 }
 
 std::optional<SoundBank::Clip> samplesAsStored(SoundBank::Clip wav) {
-  constexpr PcmFormat f = kRecordingFormat;
+  constexpr PcmFormat kFormat = kRecordingFormat;
   if (wav.size() < 12 || std::memcmp(wav.data(), "RIFF", 4) != 0 ||
       std::memcmp(wav.data() + 8, "WAVE", 4) != 0) {
     return std::nullopt;
@@ -41,12 +41,12 @@ std::optional<SoundBank::Clip> samplesAsStored(SoundBank::Clip wav) {
     if (size > wav.size() - at - 8) return std::nullopt;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       formatMatches = size >= 16 && le16(chunk + 8) == 1 &&  // integer PCM
-                      le16(chunk + 10) == f.channels &&
-                      le32(chunk + 12) == static_cast<std::uint32_t>(f.rate) &&
-                      le16(chunk + 22) == 8 * f.bytesPerSample;
+                      le16(chunk + 10) == kFormat.channels &&
+                      le32(chunk + 12) == static_cast<std::uint32_t>(kFormat.rate) &&
+                      le16(chunk + 22) == 8 * kFormat.bytesPerSample;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!formatMatches) return std::nullopt;
-      return wav.subspan(at + 8, size - size % static_cast<std::size_t>(f.bytesPerFrame()));
+      return wav.subspan(at + 8, size - size % static_cast<std::size_t>(kFormat.bytesPerFrame()));
     }
     at += 8 + size + size % 2;  // chunks are padded to even sizes
   }
@@ -54,9 +54,9 @@ std::optional<SoundBank::Clip> samplesAsStored(SoundBank::Clip wav) {
 }
 
 std::chrono::microseconds playingTime(const SoundBank::Clip& clip) {
-  constexpr PcmFormat f = kRecordingFormat;
+  constexpr PcmFormat kFormat = kRecordingFormat;
   return std::chrono::microseconds(static_cast<std::int64_t>(clip.size()) * 1000000 /
-                                   (std::int64_t{f.rate} * f.bytesPerFrame()));
+                                   (std::int64_t{kFormat.rate} * kFormat.bytesPerFrame()));
 }
 
 const SoundBank::Clip* SoundBank::clip(std::string_view key) const {

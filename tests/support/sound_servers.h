@@ -3,6 +3,7 @@
 // test and pactl find it), and runs as root or not.
 #pragma once
 
+#include <pulse/pulseaudio.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -15,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +44,7 @@ inline pid_t spawn(const std::string& command) {
 
 inline void end(pid_t pid, int signal) {
   ::kill(pid, signal);
+  ::kill(pid, SIGCONT);  // a stopped process takes no other signal
   ::waitpid(pid, nullptr, 0);
 }
 
@@ -60,8 +64,8 @@ class SoundServer {
 
   static bool installed(Kind kind) {
     return std::system(kind == kPulseAudio
-                           ? "which pulseaudio pactl parec >/dev/null"
-                           : "which pipewire pipewire-pulse wireplumber dbus-daemon pactl parec "
+                           ? "which pulseaudio pactl pacat >/dev/null"
+                           : "which pipewire pipewire-pulse wireplumber dbus-daemon pactl pacat "
                              ">/dev/null") == 0;
   }
 
@@ -126,6 +130,10 @@ class SoundServer {
     for (pid_t pid : pids_) end(pid, signal);
     pids_.clear();
   }
+  // Stops (SIGSTOP) or resumes (SIGCONT) every process of the server, as a hung server is.
+  void signal(int signal) {
+    for (pid_t pid : pids_) ::kill(pid, signal);
+  }
 
   // RUNNING, IDLE or SUSPENDED; empty while the sink is not there.
   std::string sinkState() const {
@@ -149,12 +157,13 @@ class SoundServer {
   std::vector<pid_t> pids_;
 };
 
-// Context switches (each wake-up of a sleeping thread is one) of this process's threads other
-// than the calling one.
-inline long otherThreadSwitches() {
+// Context switches (each wake-up of a sleeping thread is one) of the threads of process `pid`
+// ("self" for this one), leaving out the thread `except`.
+inline long threadSwitches(const std::string& pid, pid_t except = 0) {
   long total = 0;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    if (task.path().filename() == std::to_string(::gettid())) continue;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error)) {
+    if (task.path().filename() == std::to_string(except)) continue;
     std::ifstream in(task.path() / "status");
     for (std::string line; std::getline(in, line);) {
       if (line.find("ctxt_switches:") != std::string::npos)
@@ -164,35 +173,143 @@ inline long otherThreadSwitches() {
   return total;
 }
 
-// What the null sink plays, as parec records its monitor: 22050 Hz, mono, 16 bit.
-class MonitorCapture {
+// Those of this process's threads other than the calling one.
+inline long otherThreadSwitches() {
+  return threadSwitches("self", ::gettid());
+}
+
+// Those of the server's processes, all threads.
+inline long serverSwitches(const SoundServer& server) {
+  long total = 0;
+  for (pid_t pid : server.pids()) total += threadSwitches(std::to_string(pid));
+  return total;
+}
+
+// The latency the null sink was configured for, in microseconds, as its server reports it.
+inline long sinkLatencyUs() {
+  const std::string text =
+      output("pactl list sinks 2>/dev/null | sed -n 's/.*configured \\([0-9]*\\) usec.*/\\1/p'");
+  return text.empty() ? -1 : std::stol(text);
+}
+
+// Records the null sink's monitor, both channels at the recordings' own rate, noting when each
+// fragment arrived. Created corked, so that it keeps the sink running only between start() and
+// stop(). Connects to the server in the environment, as the player does.
+class MonitorRecorder {
  public:
-  explicit MonitorCapture(const SoundServer& server) : file_(server.path("monitor.raw")) {
-    std::filesystem::remove(file_);
-    pid_ = spawn("parec --raw --format=s16le --rate=22050 --channels=1 --latency-msec=5 -d " +
-                 std::string(kSink) + ".monitor " + file_ + " 2>/dev/null");
-    for (int i = 0; i < 100 && !recording(); ++i) std::this_thread::sleep_for(30ms);
+  static constexpr int kRate = 22050;
+  MonitorRecorder() {
+    loop_ = pa_threaded_mainloop_new();
+    pa_threaded_mainloop_start(loop_);
+    pa_threaded_mainloop_lock(loop_);
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "monitor");
+    pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
+    while (pa_context_get_state(context_) != PA_CONTEXT_READY && wait()) {
+    }
+    const pa_sample_spec spec{PA_SAMPLE_S16NE, kRate, 2};
+    stream_ = pa_stream_new(context_, "monitor", &spec, nullptr);
+    pa_stream_set_read_callback(stream_, &MonitorRecorder::arrived, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.fragsize = 2 * 4 * kRate / 1000;  // 2 ms
+    pa_stream_connect_record(
+        stream_, (std::string(kSink) + ".monitor").c_str(), &attr,
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY));
+    while (pa_stream_get_state(stream_) != PA_STREAM_READY && wait()) {
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    // A fresh record stream delivers its first second or so late; after that, at once.
+    start();
+    for (int i = 0; i < 300 && size() < kRate; ++i) std::this_thread::sleep_for(10ms);
+    stop();
   }
-  ~MonitorCapture() { stop(); }
-  std::vector<int16_t> stop() {
-    if (pid_) end(pid_, SIGTERM);
-    pid_ = 0;
-    std::ifstream in(file_, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
+  ~MonitorRecorder() {
+    pa_threaded_mainloop_lock(loop_);
+    if (stream_) pa_stream_unref(stream_);
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+  }
+  MonitorRecorder(const MonitorRecorder&) = delete;
+  MonitorRecorder& operator=(const MonitorRecorder&) = delete;
+
+  bool ready() {
+    std::lock_guard lock(mutex_);
+    return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY;
+  }
+  void start() { cork(0); }
+  void stop() { cork(1); }
+
+  // Frames recorded so far.
+  std::size_t size() {
+    std::lock_guard lock(mutex_);
+    return frames_.size() / 2;
+  }
+  // One channel (0 left, 1 right) from frame `from` on.
+  std::vector<int16_t> channel(int which, std::size_t from = 0) {
+    std::lock_guard lock(mutex_);
+    std::vector<int16_t> out;
+    for (std::size_t i = 2 * from + static_cast<std::size_t>(which); i < frames_.size(); i += 2)
+      out.push_back(frames_[i]);
+    return out;
+  }
+  // When the first fragment with a sample louder than `level` at or after frame `from` arrived.
+  std::optional<Clock::time_point> soundAfter(std::size_t from, int level = 300) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [end, at] : arrivals_) {
+      if (end <= from) continue;
+      for (std::size_t i = 2 * std::max(from, end - std::min(end, fragment_)); i < 2 * end; ++i) {
+        if (std::abs(frames_[i]) > level) return at;
+      }
+    }
+    return std::nullopt;
   }
 
  private:
-  bool recording() const {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file_, error);
-    return !error && size > 0;
+  bool wait() {
+    if (pa_context_get_state(context_) == PA_CONTEXT_FAILED) return false;
+    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_FAILED) return false;
+    pa_threaded_mainloop_unlock(loop_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pa_threaded_mainloop_lock(loop_);
+    return true;
+  }
+  void cork(int corked) {
+    pa_threaded_mainloop_lock(loop_);
+    if (pa_operation* op = pa_stream_cork(stream_, corked, nullptr, nullptr)) {
+      pa_operation_unref(op);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+  }
+  static void arrived(pa_stream* stream, size_t, void* self) {
+    auto* rec = static_cast<MonitorRecorder*>(self);
+    const auto at = Clock::now();
+    const void* data = nullptr;
+    size_t bytes = 0;
+    while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+      std::lock_guard lock(rec->mutex_);
+      const std::size_t n = bytes / 2;
+      if (data) {
+        const auto* s = static_cast<const int16_t*>(data);
+        rec->frames_.insert(rec->frames_.end(), s, s + n);
+      } else {
+        rec->frames_.resize(rec->frames_.size() + n, 0);  // a hole: silence
+      }
+      rec->arrivals_.emplace_back(rec->frames_.size() / 2, at);
+      rec->fragment_ = std::max(rec->fragment_, n / 2);
+      pa_stream_drop(stream);
+    }
   }
 
-  std::string file_;
-  pid_t pid_ = 0;
+  pa_threaded_mainloop* loop_ = nullptr;
+  pa_context* context_ = nullptr;
+  pa_stream* stream_ = nullptr;
+  std::mutex mutex_;
+  std::vector<int16_t> frames_;                                      // interleaved, left then right
+  std::vector<std::pair<std::size_t, Clock::time_point>> arrivals_;  // (end frame, arrival)
+  std::size_t fragment_ = 0;                                         // frames, the largest
 };
 
 }  // namespace tessel::testing
