@@ -88,21 +88,12 @@ TEST_F(Window, PanelControlsSitAtTheirPixelPositions) {
   for (const auto& [widget, rect] : expected) EXPECT_EQ(inWindow(*widget), rect) << "row " << n++;
 }
 
-TEST_F(Window, CaptionsTabOrderAndCreditColour) {
+// The tab order, with the chart after the buttons, is the keyboard tests' (keyboard_test.cpp).
+TEST_F(Window, Captions) {
   EXPECT_EQ(window.command3().text(), QString::fromUtf16(u"自动朗读"));
   EXPECT_EQ(window.command2().text(), QString::fromUtf16(u"关    于"));
   EXPECT_EQ(window.command1().text(), QString::fromUtf16(u"关闭窗口"));
   EXPECT_EQ(window.label1().text(), QString::fromUtf16(u"Morlen制作联系作者  "));
-
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  const QWidget* order[] = {&window.command1(), &window.command2(), &window.command3(),
-                            &window.command1()};
-  EXPECT_EQ(QApplication::focusWidget(), order[0]);
-  for (int i = 1; i < 4; ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), order[i]) << "tab " << i;
-  }
 }
 
 TEST_F(Window, LaterControlsStackOnTop) {

@@ -15,6 +15,7 @@
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
 #include "form/controls.h"
+#include "window/cell_widget.h"
 #include "window/qt_controls.h"
 
 namespace tessel {
@@ -27,7 +28,7 @@ class frmTessel : public QWidget, public Controls {
   frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram = {});
 
   // Controls
-  ImageWidget* image1(std::int16_t index) override;
+  CellWidget* image1(std::int16_t index) override;
   ImageWidget& imgRight() override { return *imgRight_; }
   ImageWidget& imgTop() override { return *imgTop_; }
   LabelWidget& label1() override { return *label1_; }
@@ -49,8 +50,11 @@ class frmTessel : public QWidget, public Controls {
  private:
   void createControls();
   void connectEvents();
+  void setChartStop(CellWidget& cell);
 
-  std::map<std::int16_t, ImageWidget*> cells_;
+  std::map<std::int16_t, CellWidget*> cells_;
+  CellWidget* chartStop_ = nullptr;
+  QWidget* lastButton_ = nullptr;  // in the Tab order
   ImageWidget *imgRight_ = nullptr, *imgTop_ = nullptr, *image50_ = nullptr;
   LabelWidget* label1_ = nullptr;
   ButtonWidget *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr;
