@@ -221,6 +221,21 @@ TEST_F(Window, AssistiveTechnologyKnowsEveryKanaAsAButtonThatSpeaks) {
   EXPECT_EQ(sound.keys, std::vector<std::string>{"106"});
 }
 
+// That the action reaches the desktop's opener is the screen-reader test's (e2e/screen_reader.sh).
+TEST_F(Window, TheCreditLinksActionIsAClickSoItActsOnlyWhileTheLineShows) {
+  QAccessibleInterface* link = QAccessible::queryAccessibleInterface(&window.label1());
+  ASSERT_EQ(link->role(), QAccessible::Link);
+  const auto press = [link] {
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  };
+  QTest::mouseClick(&window.command2(), Qt::LeftButton);  // About hides the line
+  press();
+  EXPECT_TRUE(mail.urls.empty());
+  QTest::mouseClick(&window.command2(), Qt::LeftButton);
+  press();
+  EXPECT_EQ(mail.urls, std::vector<std::string>{contactUrl()});
+}
+
 // ctest runs this again under LANG=ja_JP.UTF-8 and with a fontconfig that hides every CJK font.
 TEST(Captions, LookAndWrapTheSameWhateverTheDesktopFontAndColours) {
   const QFont desktop = QApplication::font();

@@ -39,6 +39,7 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
 void frmTessel::createControls() {
   std::map<std::string_view, QWidget*> containers;
   std::map<int, QWidget*> tabOrder;
+  std::map<int, QWidget*> panelOrder;  // the window's own children that have a tab index
   for (const ControlSpec& spec : windowLayout()) {
     QWidget* parent = spec.container.empty() ? this : containers.at(spec.container);
     const auto left = static_cast<float>(spec.left), top = static_cast<float>(spec.top);
@@ -47,6 +48,7 @@ void frmTessel::createControls() {
         auto* box = new PictureBox(parent);
         box->setGeometry(pixelRect(spec));
         containers[spec.name] = box;
+        panelOrder[spec.tabIndex] = box;
         break;
       }
       case ControlKind::CommandButton: {
@@ -77,6 +79,7 @@ void frmTessel::createControls() {
       case ControlKind::Label:
         label1_ = new LabelWidget(parent, qstr(spec.caption), clicks_);
         label1_->setGeometry(pixelRect(spec));
+        panelOrder[spec.tabIndex] = label1_;
         break;
     }
   }
@@ -90,6 +93,9 @@ void frmTessel::createControls() {
   lastButton_ = previous;
   if (!tabOrder.empty()) tabOrder.begin()->second->setFocus();
   setChartStop(*cells_.at(1));
+
+  for (auto [index, widget] : panelOrder) readingOrder_.append(widget);
+  for (const KanaCell& cell : allCells()) readingOrder_.append(cells_.at(cell.index));
 }
 
 // The chart is one Tab stop: of its cells only the one that last had the focus (あ at first) takes

@@ -7,6 +7,7 @@
 // the handlers, never here.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -41,6 +42,9 @@ class frmTessel : public QWidget, public Controls {
 
   ImageWidget& image50() { return *image50_; }
   const AutoRead& autoRead() const { return autoRead_; }
+  // The controls as assistive technology reads them: the panel in its Tab order, then the kana in
+  // chart order.
+  const QList<QWidget*>& readingOrder() const { return readingOrder_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -55,6 +59,7 @@ class frmTessel : public QWidget, public Controls {
   std::map<std::int16_t, CellWidget*> cells_;
   CellWidget* chartStop_ = nullptr;
   QWidget* lastButton_ = nullptr;  // in the Tab order
+  QList<QWidget*> readingOrder_;
   ImageWidget *imgRight_ = nullptr, *imgTop_ = nullptr, *image50_ = nullptr;
   LabelWidget* label1_ = nullptr;
   ButtonWidget *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr;
