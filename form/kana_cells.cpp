@@ -93,4 +93,8 @@ const KanaCell* findCell(std::int16_t index) {
   return nullptr;
 }
 
+std::string spokenName(const KanaCell& cell) {
+  return std::string(cell.kana) + ' ' + std::string(cell.romaji);
+}
+
 }  // namespace tessel

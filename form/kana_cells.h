@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "form/units.h"
@@ -35,5 +36,8 @@ std::span<const KanaCell> allCells();
 
 // The cell with this index, or nullptr for 0 and below, 49..100 and 149 and above.
 const KanaCell* findCell(std::int16_t index);
+
+// The kana and its reading, "か ka": what a screen reader says for the cell.
+std::string spokenName(const KanaCell& cell);
 
 }  // namespace tessel

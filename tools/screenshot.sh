@@ -6,7 +6,8 @@
 #
 # OUT.png defaults to docs/screenshot.png, EXECUTABLE to build/tessel (both from the repository
 # root). QT_SCALE_FACTOR=2 in the environment gives the 200 % picture; DESKTOP_FONT_PT=12 gives a
-# desktop whose font is 12 pt (set the way a KDE desktop sets it, which Qt reads by itself).
+# desktop whose font is 12 pt (set the way a KDE desktop sets it, which Qt reads by itself);
+# KEYS="Tab Tab Tab Down" types those keys (xdotool's names) into the window first.
 # Needs Xvfb, xdotool and ImageMagick (tools/setup.sh installs them).
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -78,6 +79,11 @@ done
   exit 1
 }
 xdotool mousemove 1000 750  # off the window: no hover colours
+if [ -n "${KEYS:-}" ]; then
+  xdotool windowfocus --sync "$win"
+  # shellcheck disable=SC2086  # one key name a word
+  xdotool key --delay 50 $KEYS
+fi
 
 # Painting finishes a little after the window maps: wait for two identical frames in a row.
 frame() { import -window "$win" "$tmp/$1.png" && convert "$tmp/$1.png" rgb:- | md5sum; }

@@ -23,6 +23,8 @@ packages=(
 # with a null sink. Kept out of `make run`, as a second server could contend with the desktop's own.
 if [ "${1:-}" = "--tests" ]; then
   packages+=(pipewire pipewire-pulse wireplumber pulseaudio pulseaudio-utils dbus)
+  # The accessibility bus and a screen reader's client library, for the screen-reader test.
+  packages+=(at-spi2-core python3-pyatspi)
 fi
 
 # Only for remaking the committed assets (tools/make_sounds.sh, make_chart.py, make_font.py).

@@ -8,6 +8,7 @@
 
 #include "form/kana_cells.h"
 #include "form/layout.h"
+#include "window/accessibility.h"
 #include "window/layout_qt.h"
 #include "window/svg_picture.h"
 
@@ -18,6 +19,7 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
       autoRead_(*this, chart_),
       credits_(*this, mail),
       endProgram_(std::move(endProgram)) {
+  installAccessibleInterfaces();
   setWindowTitle(qstr(kWindowCaption));
   setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
   // The layout cannot grow, so the frame offers no maximise button; with the fixed size in the
@@ -37,6 +39,7 @@ frmTessel::frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> end
 void frmTessel::createControls() {
   std::map<std::string_view, QWidget*> containers;
   std::map<int, QWidget*> tabOrder;
+  std::map<int, QWidget*> panelOrder;  // the window's own children that have a tab index
   for (const ControlSpec& spec : windowLayout()) {
     QWidget* parent = spec.container.empty() ? this : containers.at(spec.container);
     const auto left = static_cast<float>(spec.left), top = static_cast<float>(spec.top);
@@ -45,6 +48,7 @@ void frmTessel::createControls() {
         auto* box = new PictureBox(parent);
         box->setGeometry(pixelRect(spec));
         containers[spec.name] = box;
+        panelOrder[spec.tabIndex] = box;
         break;
       }
       case ControlKind::CommandButton: {
@@ -63,13 +67,9 @@ void frmTessel::createControls() {
         break;
       case ControlKind::ImageList:
         break;  // holds no widget: imageList1() hands out its picture
-      case ControlKind::Cell: {
-        auto* cell = new ImageWidget(parent, left, top, spec.width, spec.height, {}, clicks_);
-        const KanaCell& kana = *findCell(spec.index);
-        makeAccessibleCell(*cell, qstr(kana.kana) + QLatin1Char(' ') + qstr(kana.romaji));
-        cells_[spec.index] = cell;
+      case ControlKind::Cell:
+        cells_[spec.index] = new CellWidget(parent, *findCell(spec.index), clicks_);
         break;
-      }
       case ControlKind::Image: {
         auto* image = new ImageWidget(parent, left, top, spec.width, spec.height,
                                       qstr(spec.picture), clicks_);
@@ -79,17 +79,33 @@ void frmTessel::createControls() {
       case ControlKind::Label:
         label1_ = new LabelWidget(parent, qstr(spec.caption), clicks_);
         label1_->setGeometry(pixelRect(spec));
+        panelOrder[spec.tabIndex] = label1_;
         break;
     }
   }
   // Focus follows the table's tab indices among the controls that take it (the buttons; the frames
-  // and the label never do), starting at the lowest.
+  // and the label never do), starting at the lowest; the chart comes after the last of them.
   QWidget* previous = nullptr;
   for (auto [index, widget] : tabOrder) {
     if (previous) setTabOrder(previous, widget);
     previous = widget;
   }
+  lastButton_ = previous;
   if (!tabOrder.empty()) tabOrder.begin()->second->setFocus();
+  setChartStop(*cells_.at(1));
+
+  for (auto [index, widget] : panelOrder) readingOrder_.append(widget);
+  for (const KanaCell& cell : allCells()) readingOrder_.append(cells_.at(cell.index));
+}
+
+// The chart is one Tab stop: of its cells only the one that last had the focus (あ at first) takes
+// it by Tab. Qt places a widget in the Tab order only while it takes focus, so the stop is placed
+// after the buttons each time it moves.
+void frmTessel::setChartStop(CellWidget& cell) {
+  if (chartStop_) chartStop_->setFocusPolicy(Qt::NoFocus);
+  chartStop_ = &cell;
+  cell.setFocusPolicy(Qt::TabFocus);
+  setTabOrder(lastButton_, &cell);
 }
 
 void frmTessel::connectEvents() {
@@ -102,6 +118,10 @@ void frmTessel::connectEvents() {
             [this, i](PointerArgs a) { chart_.Image1_MouseUp(i, a.button, a.shift, a.x, a.y); });
     connect(cell, &ImageWidget::mouseMove, this,
             [this, i](PointerArgs a) { chart_.Image1_MouseMove(i, a.button, a.shift, a.x, a.y); });
+    connect(cell, &CellWidget::stepRequested, this, [this, i](ChartStep step) {
+      setChartStop(*cells_.at(stepFrom(i, step)));
+      chartStop_->setFocus(Qt::OtherFocusReason);
+    });
   }
   connect(command3_, &QPushButton::clicked, this, [this] { autoRead_.Command3_Click(); });
   connect(timer1_, &QTimer::timeout, this, [this] { autoRead_.Timer1_Timer(); });
@@ -135,7 +155,7 @@ void frmTessel::paintEvent(QPaintEvent*) {
       0, 0, artworkImage(qstr(kChartPicture), {kChartWidth, kChartHeight}, devicePixelRatioF()));
 }
 
-ImageWidget* frmTessel::image1(std::int16_t index) {
+CellWidget* frmTessel::image1(std::int16_t index) {
   auto it = cells_.find(index);
   return it == cells_.end() ? nullptr : it->second;
 }

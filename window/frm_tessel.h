@@ -7,6 +7,7 @@
 // the handlers, never here.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@
 #include "chart/cell_activation.h"
 #include "credits/credits.h"
 #include "form/controls.h"
+#include "window/cell_widget.h"
 #include "window/qt_controls.h"
 
 namespace tessel {
@@ -27,7 +29,7 @@ class frmTessel : public QWidget, public Controls {
   frmTessel(SoundPort& sound, MailLink& mail, std::function<void()> endProgram = {});
 
   // Controls
-  ImageWidget* image1(std::int16_t index) override;
+  CellWidget* image1(std::int16_t index) override;
   ImageWidget& imgRight() override { return *imgRight_; }
   ImageWidget& imgTop() override { return *imgTop_; }
   LabelWidget& label1() override { return *label1_; }
@@ -40,6 +42,9 @@ class frmTessel : public QWidget, public Controls {
 
   ImageWidget& image50() { return *image50_; }
   const AutoRead& autoRead() const { return autoRead_; }
+  // The controls as assistive technology reads them: the panel in its Tab order, then the kana in
+  // chart order.
+  const QList<QWidget*>& readingOrder() const { return readingOrder_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -49,8 +54,12 @@ class frmTessel : public QWidget, public Controls {
  private:
   void createControls();
   void connectEvents();
+  void setChartStop(CellWidget& cell);
 
-  std::map<std::int16_t, ImageWidget*> cells_;
+  std::map<std::int16_t, CellWidget*> cells_;
+  CellWidget* chartStop_ = nullptr;
+  QWidget* lastButton_ = nullptr;  // in the Tab order
+  QList<QWidget*> readingOrder_;
   ImageWidget *imgRight_ = nullptr, *imgTop_ = nullptr, *image50_ = nullptr;
   LabelWidget* label1_ = nullptr;
   ButtonWidget *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr;

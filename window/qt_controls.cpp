@@ -1,6 +1,5 @@
 #include "window/qt_controls.h"
 
-#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,43 +37,6 @@ PointerArgs pointerArgs(const QMouseEvent& event) {
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn) {
   return artworkCursor(QString::fromStdString(picture.resource), kHandHotSpot,
                        shownOn.devicePixelRatioF());
-}
-
-// --- Accessibility of the kana cells ---------------------------------------------------------
-
-namespace {
-
-class AccessibleCell : public QAccessibleWidget {
- public:
-  explicit AccessibleCell(ImageWidget* cell) : QAccessibleWidget(cell, QAccessible::Button) {}
-  QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Name ? cell().kanaName() : QAccessibleWidget::text(t);
-  }
-  QStringList actionNames() const override { return {pressAction()}; }
-  void doAction(const QString& action) override {
-    if (action == pressAction()) emit cell().clicked();
-  }
-
- private:
-  ImageWidget& cell() const { return *static_cast<ImageWidget*>(widget()); }
-};
-
-QAccessibleInterface* accessibleCellFactory(const QString& className, QObject* object) {
-  if (className == QLatin1String("tessel::ImageWidget") &&
-      !static_cast<ImageWidget*>(object)->kanaName().isEmpty()) {
-    return new AccessibleCell(static_cast<ImageWidget*>(object));
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-// The name is read only when assistive technology asks, so naming the 96 cells costs start-up
-// nothing beyond keeping the text.
-void makeAccessibleCell(ImageWidget& cell, const QString& name) {
-  static const bool installed = (QAccessible::installFactory(&accessibleCellFactory), true);
-  (void)installed;
-  cell.setKanaName(name);
 }
 
 // --- ClickTracker ---------------------------------------------------------------------------

@@ -73,9 +73,6 @@ class ImageWidget : public QWidget, public ImageControl {
   void setMouseIcon(const Picture& picture) override { cursor_.setIcon(picture, *this); }
   void setMousePointer(int pointer) override { cursor_.setPointer(pointer, *this); }
   int borderStyle() const { return borderStyle_; }
-  // What assistive technology calls a kana cell ("か ka"); empty for the other images.
-  const QString& kanaName() const { return kanaName_; }
-  void setKanaName(QString name) { kanaName_ = std::move(name); }
 
  signals:
   void mouseDown(PointerArgs args);
@@ -93,7 +90,6 @@ class ImageWidget : public QWidget, public ImageControl {
  private:
   float left_, top_;
   QString picture_;
-  QString kanaName_;
   int borderStyle_ = kBorderNone;
   MouseCursor cursor_;
   ClickTracker& clicks_;
@@ -156,9 +152,5 @@ class TimerWidget : public QTimer, public TimerControl {
 };
 
 QCursor cursorFor(const Picture& picture, const QWidget& shownOn);
-
-// Makes `cell` known to assistive technology as a button named after its kana ("か ka") whose
-// press action is a click.
-void makeAccessibleCell(ImageWidget& cell, const QString& name);
 
 }  // namespace tessel

@@ -16,6 +16,8 @@
 //       Where the scripts find things, from the program's own layout table: "title TEXT", then
 //       "NAME X Y" for the centre of each control in window pixels (a button: its frame's), and
 //       "cellN X Y" for each kana cell.
+//   audio_match --names
+//       What a screen reader calls each kana cell ("か ka"), one a line, in chart order.
 // Exit status 2 means the arguments or the file were unusable.
 #include <QString>
 #include <algorithm>
@@ -27,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "form/kana_cells.h"
 #include "form/layout.h"
 #include "sound/sound_bank.h"
 
@@ -41,7 +44,7 @@ constexpr double kBytesPerSecond = static_cast<double>(tessel::kRecordingFormat.
 int usage() {
   std::fprintf(stderr,
                "usage: audio_match [--silent] [--from BYTE] [--to BYTE] FILE KEY...\n"
-               "       audio_match --info | --layout\n");
+               "       audio_match --info | --layout | --names\n");
   return 2;
 }
 
@@ -70,6 +73,12 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const tessel::SoundBank bank;
   if (args.size() == 1 && args[0] == "--layout") return printLayout(), 0;
+  if (args.size() == 1 && args[0] == "--names") {
+    for (const tessel::KanaCell& cell : tessel::allCells()) {
+      std::printf("%s\n", tessel::spokenName(cell).c_str());
+    }
+    return 0;
+  }
   if (args.size() == 1 && args[0] == "--info") {
     std::printf("bytes_per_second %.0f\n", kBytesPerSecond);
     for (int key = 101; key <= 148; ++key) {

@@ -18,6 +18,7 @@ readonly AWAY_XY="900 700"  # off the window, on the root window
 TESSEL_PID=""
 XVFB_PID=""
 WIN=""
+E2E_PIDS=()  # whatever else a test starts, ended with the program and the X server
 
 log() { printf '[%6.2f] %s\n' "$(elapsed)" "$*"; }
 fail() {
@@ -61,9 +62,10 @@ e2e_init() {
 
 # Ends what this test started, by process id, whatever way the script is leaving.
 e2e_cleanup() {
-  local status=$?
+  local status=$? pid
   trap - EXIT
   stop_tessel
+  for pid in "${E2E_PIDS[@]}"; do kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   [ -n "$XVFB_PID" ] && kill -TERM "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   [ "$status" -eq 0 ] && log "PASS"
   [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && log "artefacts kept in $WORK"
