@@ -5,9 +5,11 @@
 // cut off by the next request is not found, which is the point: "played whole" means every byte
 // reached the output.
 //
-//   audio_match [--from BYTE] [--to BYTE] FILE KEY...
+//   audio_match [--from BYTE] [--to BYTE] [--start MS] FILE KEY...
 //       One line per whole occurrence: "KEY OFFSET SECONDS" (bytes and seconds from the start of
-//       the file), or "KEY none". Exit 0 when every KEY occurs at least once, 1 otherwise.
+//       the file), or "KEY none". Exit 0 when every KEY occurs at least once, 1 otherwise. With
+//       --start, only the first MS milliseconds of each recording are looked for: where each
+//       began, whether or not it played to its end.
 //   audio_match --silent [--from BYTE] [--to BYTE] FILE
 //       Exit 0 when every sample in the range is silence; otherwise 1 and "sound at OFFSET".
 //   audio_match --info
@@ -43,7 +45,7 @@ constexpr double kBytesPerSecond = static_cast<double>(tessel::kRecordingFormat.
 
 int usage() {
   std::fprintf(stderr,
-               "usage: audio_match [--silent] [--from BYTE] [--to BYTE] FILE KEY...\n"
+               "usage: audio_match [--silent] [--from BYTE] [--to BYTE] [--start MS] FILE KEY...\n"
                "       audio_match --info | --layout | --names\n");
   return 2;
 }
@@ -87,7 +89,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   bool silent = false;
-  std::size_t from = 0, to = SIZE_MAX;
+  std::size_t from = 0, to = SIZE_MAX, start = SIZE_MAX;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--silent") {
@@ -96,6 +98,9 @@ int main(int argc, char** argv) {
       // Whole frames only.
       (args[i] == "--from" ? from : to) = std::stoull(args[i + 1]) / kFrameBytes * kFrameBytes;
       ++i;
+    } else if (args[i] == "--start" && i + 1 < args.size()) {
+      start = static_cast<std::size_t>(std::stod(args[++i]) * kBytesPerSecond / 1000) /
+              kFrameBytes * kFrameBytes;
     } else {
       positional.push_back(args[i]);
     }
@@ -118,11 +123,12 @@ int main(int argc, char** argv) {
   }
   bool all = true;
   for (std::size_t k = 1; k < positional.size(); ++k) {
-    const auto* clip = bank.clip(positional[k]);
-    if (!clip || clip->empty()) return usage();
+    const auto* whole = bank.clip(positional[k]);
+    if (!whole || whole->empty()) return usage();
+    const auto clip = whole->first(std::min(start, whole->size()));
     bool found = false;
-    for (auto it = std::search(begin, end, clip->begin(), clip->end()); it != end;
-         it = std::search(it + 1, end, clip->begin(), clip->end())) {
+    for (auto it = std::search(begin, end, clip.begin(), clip.end()); it != end;
+         it = std::search(it + 1, end, clip.begin(), clip.end())) {
       const auto offset = it - data.begin();
       if (offset % kFrameBytes != 0) continue;
       found = true;
