@@ -62,9 +62,9 @@ std::optional<SoundBank::Clip> samplesAsStored(SoundBank::Clip wav);
 // output.
 class ClipReader {
  public:
-  // Plays `clip` (nullptr: nothing) from its start.
+  // Plays `clip` (nullptr or empty: nothing) from its start.
   void start(const SoundBank::Clip* clip) {
-    clip_ = clip;
+    clip_ = clip && !clip->empty() ? clip : nullptr;
     position_ = 0;
   }
   // Writes `bytes` bytes to `out`: the clip's next ones, then silence once it has ended.
