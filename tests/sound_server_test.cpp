@@ -181,8 +181,8 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   struct Costs {
     long sinkLatencyUs, serverSwitches, ourSwitches;
   };
-  // Over 5 s; the server's count, the fewer of two such spans, as one span in a few catches a
-  // burst of the server's own (PulseAudio's count varies by up to a quarter from span to span).
+  // Over 5 s; the fewer of two such spans, as one span in a dozen catches a burst of the server's
+  // own (seen on PulseAudio: 40 wake-ups in eleven spans, 48 in the twelfth).
   const auto costs = [&] {
     Costs least{0, LONG_MAX, LONG_MAX};
     for (int span = 0; span < 2; ++span) {
@@ -204,8 +204,11 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   std::this_thread::sleep_for(playingTime(*bank_.clip("101")) + 1000ms + 1000ms);  // resting
   const Costs resting = costs();
   testing::end(music, SIGTERM);
-  EXPECT_NEAR(resting.serverSwitches, alone.serverSwitches, alone.serverSwitches / 10.0)
-      << "the server wakes up more often while Tessel rests";
+  // At most a tenth more: after Tessel's stream has come and gone, PulseAudio may settle the
+  // music at a calmer rhythm than before (seen: 24-33 wake-ups against 28-40), never a busier one.
+  EXPECT_LE(resting.serverSwitches, alone.serverSwitches * 1.1)
+      << "the server wakes up more often while Tessel rests: " << alone.serverSwitches << " → "
+      << resting.serverSwitches;
   EXPECT_EQ(resting.ourSwitches, 0) << "Tessel's threads woke up while resting";
   // PipeWire's Pulse layer reports no latency for its sinks; there the graph's cycle shows in the
   // server's wake-ups, a cycle each.

@@ -157,8 +157,10 @@ class SoundServer {
   std::vector<pid_t> pids_;
 };
 
-// Context switches (each wake-up of a sleeping thread is one) of the threads of process `pid`
-// ("self" for this one), leaving out the thread `except`.
+// Wake-ups (voluntary context switches: a thread went to sleep and was woken again) of the threads
+// of process `pid` ("self" for this one), leaving out the thread `except`. Involuntary switches
+// are left out: they count how often the scheduler took the CPU away, which is the machine's
+// load, not the program's doing.
 inline long threadSwitches(const std::string& pid, pid_t except = 0) {
   long total = 0;
   std::error_code error;
@@ -166,7 +168,7 @@ inline long threadSwitches(const std::string& pid, pid_t except = 0) {
     if (task.path().filename() == std::to_string(except)) continue;
     std::ifstream in(task.path() / "status");
     for (std::string line; std::getline(in, line);) {
-      if (line.find("ctxt_switches:") != std::string::npos)
+      if (line.starts_with("voluntary_ctxt_switches:"))
         total += std::stol(line.substr(line.find(':') + 1));
     }
   }
