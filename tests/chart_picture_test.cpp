@@ -14,6 +14,7 @@
 #include "window/artwork_rasters.h"
 #include "window/caption_layer.h"
 #include "window/svg_picture.h"
+#include "window/svg_render.h"
 
 namespace tessel {
 namespace {
@@ -107,6 +108,30 @@ TEST_P(ChartAtRatio, GridLinesCoverWholeDevicePixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ratios, ChartAtRatio, testing::Values(1.25, 1.5, 1.75, 2.0));
+
+// The grid's rectangles are read as XML, not matched as text: how the file is laid out does not
+// matter, and a rectangle that cannot be placed is refused rather than left out.
+TEST(CrispGroup, IsReadWhateverTheLayoutAndRefusedWhereARectangleIsUnreadable) {
+  const auto svg = [](const char* rect) {
+    return QByteArray(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\">"
+               "<g shape-rendering=\"crispEdges\">") +
+           rect + "</g></svg>";
+  };
+  const QImage plain = renderSvg(svg(R"(<rect x="1" y="1" width="2" height="1" fill="#000080"/>)"),
+                                 QSize(4, 4), 1.25);
+  ASSERT_FALSE(plain.isNull());
+  EXPECT_EQ(plain.pixelColor(2, 1), QColor(0, 0, 128));
+  EXPECT_EQ(renderSvg(svg("<rect fill='#000080'\n height='1' width='2' y='1' x='1'></rect>"),
+                      QSize(4, 4), 1.25),
+            plain);
+  for (const char* broken : {R"(<rect x="1" y="1" width="2" fill="#000080"/>)",
+                             R"(<rect x="1" y="one" width="2" height="1" fill="#000080"/>)",
+                             R"(<rect x="1" y="1" width="2" height="1" fill="navy blue"/>)",
+                             R"(<circle cx="1" cy="1" r="1" fill="#000080"/>)"}) {
+    EXPECT_TRUE(renderSvg(svg(broken), QSize(4, 4), 1.25).isNull()) << broken;
+  }
+}
 
 // The window shows the captions the build drew; they must be the ones the program would draw
 // itself where the build drew none: same font, style and layout, pixel for pixel.

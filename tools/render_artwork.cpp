@@ -152,8 +152,12 @@ int main(int argc, char** argv) {
         ratios.emplace_back(double(px) / size.width(), QStringLiteral("%1px").arg(px));
     }
     for (const auto& [ratio, suffix] : ratios) {
-      if (!writer.add(prefix + name, QStringLiteral("%1@%2").arg(name, suffix), ratio,
-                      tessel::renderSvg(svg, size, ratio)))
+      const QImage image = tessel::renderSvg(svg, size, ratio);
+      if (image.isNull()) {
+        std::fprintf(stderr, "render_artwork: cannot draw %s\n", argv[i]);
+        return 1;
+      }
+      if (!writer.add(prefix + name, QStringLiteral("%1@%2").arg(name, suffix), ratio, image))
         return 1;
     }
   }

@@ -1,9 +1,12 @@
 #include "window/svg_render.h"
 
 #include <QPainter>
-#include <QRegularExpression>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace tessel {
 namespace {
@@ -20,27 +23,56 @@ struct CrispSplit {
   std::vector<CrispRect> rects;
 };
 
-CrispSplit splitCrisp(const QByteArray& svg) {
-  static const QRegularExpression group(
-      QStringLiteral(R"(<g shape-rendering="crispEdges">(.*?)</g>)"),
-      QRegularExpression::DotMatchesEverythingOption);
-  static const QRegularExpression rect(QStringLiteral(
-      R"re(<rect x="([\d.]+)" y="([\d.]+)" width="([\d.]+)" height="([\d.]+)" fill="(#[0-9a-fA-F]{6})"/>)re"));
-  static const QRegularExpression root(QStringLiteral(R"(^.*?<svg[^>]*>)"),
-                                       QRegularExpression::DotMatchesEverythingOption);
-  const QString text = QString::fromUtf8(svg);
-  const QRegularExpressionMatch block = group.match(text);
-  const QRegularExpressionMatch open = root.match(text);
-  if (!block.hasMatch() || !open.hasMatch()) return {svg, {}, {}};
-  CrispSplit split{text.left(block.capturedStart()).toUtf8() + "</svg>\n",
-                   (open.captured() + text.mid(block.capturedEnd())).toUtf8(),
-                   {}};
-  for (auto rects = rect.globalMatch(block.captured(1)); rects.hasNext();) {
-    const QRegularExpressionMatch m = rects.next();
-    split.rects.push_back({QRectF(m.captured(1).toDouble(), m.captured(2).toDouble(),
-                                  m.captured(3).toDouble(), m.captured(4).toDouble()),
-                           QColor(m.captured(5))});
+// A rectangle of the group, or nothing if one of its attributes is missing or not a number or
+// colour: a rectangle the program cannot place is a fault of the artwork, not one to skip.
+std::optional<CrispRect> crispRect(const QXmlStreamAttributes& a) {
+  bool ok[4] = {};
+  const QRectF r(a.value(QLatin1String("x")).toDouble(&ok[0]),
+                 a.value(QLatin1String("y")).toDouble(&ok[1]),
+                 a.value(QLatin1String("width")).toDouble(&ok[2]),
+                 a.value(QLatin1String("height")).toDouble(&ok[3]));
+  const QColor colour = QColor::fromString(a.value(QLatin1String("fill")));
+  if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || !colour.isValid()) return std::nullopt;
+  return CrispRect{r, colour};
+}
+
+// Read with an XML parser, so that neither the order of attributes nor the layout of the file
+// matters. Nothing for a document that is not well-formed or whose group holds anything but
+// rectangles it can place.
+std::optional<CrispSplit> splitCrisp(const QByteArray& svg) {
+  CrispSplit split;
+  QXmlStreamReader in(svg);
+  QXmlStreamWriter before(&split.before), after(&split.after);
+  QXmlStreamWriter* out = &before;
+  int crispDepth = 0;  // inside the group: how deep
+  while (!in.atEnd()) {
+    in.readNext();
+    if (crispDepth > 0) {
+      if (in.isStartElement()) {
+        const std::optional<CrispRect> rect =
+            in.name() == u"rect" && crispDepth == 1 ? crispRect(in.attributes()) : std::nullopt;
+        if (!rect) return std::nullopt;
+        split.rects.push_back(*rect);
+        ++crispDepth;
+      } else if (in.isEndElement()) {
+        --crispDepth;
+      }
+      continue;
+    }
+    if (in.isStartElement() && in.name() == u"g" &&
+        in.attributes().value(QLatin1String("shape-rendering")) == u"crispEdges" &&
+        out == &before) {
+      crispDepth = 1;
+      out = &after;
+      continue;
+    }
+    out->writeCurrentToken(in);
+    // The root element opens the later part too, so that both parts are whole documents.
+    if (in.isStartElement() && in.name() == u"svg" && out == &before) after.writeCurrentToken(in);
+    if (in.isEndElement() && in.name() == u"svg" && out == &after) before.writeCurrentToken(in);
   }
+  if (in.hasError() || crispDepth != 0) return std::nullopt;
+  if (out == &before) split.after.clear();  // no group: all of it is drawn as it is
   return split;
 }
 
@@ -75,14 +107,16 @@ QImage renderSvg(const QByteArray& svg, QSize logicalSize, qreal dpr) {
   image.fill(Qt::transparent);
   // Drawn at exactly dpr device pixels per logical one; the crisp rectangles are filled in
   // between, without anti-aliasing, so the grid stays solid at fractional ratios too.
-  const CrispSplit split = splitCrisp(svg);
-  const QSizeF scale = draw(split.before, image, exact);
-  if (!split.rects.empty() && !scale.isEmpty()) {
+  const std::optional<CrispSplit> split = splitCrisp(svg);
+  if (!split) return {};
+  const QSizeF scale = draw(split->before, image, exact);
+  if (scale.isEmpty()) return {};
+  if (!split->rects.empty()) {
     QPainter painter(&image);
-    for (const CrispRect& r : split.rects)
+    for (const CrispRect& r : split->rects)
       painter.fillRect(onDevicePixels(r.logical, scale), r.colour);
   }
-  if (!split.after.isEmpty()) draw(split.after, image, exact);
+  if (!split->after.isEmpty() && draw(split->after, image, exact).isEmpty()) return {};
   image.setDevicePixelRatio(dpr);
   return image;
 }

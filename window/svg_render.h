@@ -12,7 +12,8 @@ namespace tessel {
 // logical pixel (the image is rounded up to whole pixels). Rectangles in a group marked
 // shape-rendering="crispEdges" have their edges moved to the nearest device pixel boundary, so a
 // one-pixel grid line stays solid at 125 % and 150 % instead of smearing over two or three
-// pixels. An unreadable document gives a transparent image.
+// pixels. A document it cannot read, or a rectangle of such a group it cannot place, gives a
+// null image: the build step that draws the artwork fails on it.
 QImage renderSvg(const QByteArray& svg, QSize logicalSize, qreal dpr);
 
 }  // namespace tessel
