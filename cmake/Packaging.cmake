@@ -1,11 +1,6 @@
 # What a Debian package needs beyond the program's own install rules: a manual page, the
 # copyright file in Debian's form, a changelog, and the CPack settings behind `make package`.
 
-# One contact address for the program, the package and the manual page: the one the credit line
-# opens a mail to.
-file(STRINGS ${PROJECT_SOURCE_DIR}/credits/credits.h contact_line REGEX "kContactAddress = ")
-string(REGEX REPLACE ".*\"(.*)\".*" "\\1" TESSEL_CONTACT "${contact_line}")
-
 # Debian wants manual pages and changelogs compressed, and without a time stamp (-n) so the same
 # sources give the same package. Made at configure time so `cmake --install` needs only the
 # program built; the edits that change them re-run the configure step.
@@ -48,7 +43,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # server's PulseAudio layer.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0 (>= 16.1+dfsg1), libsdl2-2.0-0 (>= 2.0.12)")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpipewire-0.3-0 (>= 0.3.49)")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpipewire-0.3-0 (>= ${TESSEL_PIPEWIRE_MINIMUM})")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The hardening Debian builds its own packages with (dpkg-buildflags): checked string and memory
 # calls, and a table of library addresses made read-only once loaded. Not for Debug builds,

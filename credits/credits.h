@@ -11,8 +11,9 @@
 
 namespace tessel {
 
-// The maker's contact address, fixed when the program is built.
-inline constexpr std::string_view kContactAddress = "tessel@example.org";
+// The maker's contact address, fixed when the program is built (CMakeLists.txt, where the package
+// and the manual page take it from too).
+inline constexpr std::string_view kContactAddress = TESSEL_CONTACT;
 
 // The address as the mail program receives it.
 std::string contactUrl();

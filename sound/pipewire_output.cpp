@@ -19,6 +19,12 @@ namespace {
 // request waits for the next cycle and then one or two more before the sink plays it.
 constexpr const char* kCycle = "128/48000";
 
+std::tuple<int, int, int> version(const char* text) {
+  int major = 0, minor = 0, micro = 0;
+  std::sscanf(text, "%d.%d.%d", &major, &minor, &micro);
+  return {major, minor, micro};
+}
+
 timespec monotonic(SoundClock::time_point at) {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch());
   return {static_cast<time_t>(ns.count() / 1000000000), static_cast<long>(ns.count() % 1000000000)};
@@ -120,11 +126,10 @@ PipeWireOutput::PipeWireOutput(std::chrono::milliseconds rest)
     unavailable(missing);
     return;
   }
-  // Buffers say how much they want since 0.3.49; the Pulse layer serves older ones.
-  int major = 0, minor = 0, micro = 0;
-  std::sscanf(pipewire().getLibraryVersion(), "%d.%d.%d", &major, &minor, &micro);
-  if (std::tuple(major, minor, micro) < std::tuple(0, 3, 49)) {
-    unavailable("PipeWire older than 0.3.49");
+  // Buffers say how much they want from TESSEL_PIPEWIRE_MINIMUM on; the Pulse layer serves older
+  // ones.
+  if (version(pipewire().getLibraryVersion()) < version(TESSEL_PIPEWIRE_MINIMUM)) {
+    unavailable("PipeWire older than " TESSEL_PIPEWIRE_MINIMUM);
     return;
   }
   pipewire().init(nullptr, nullptr);

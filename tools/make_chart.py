@@ -12,7 +12,10 @@ Sources (all Debian packages, read only here, never at run time):
                            to read the tiny marks (Bitstream Vera licence)
 
 Usage:
-  /usr/bin/python3 tools/make_chart.py [--out PATH] [--no-check]
+  cmake --build build --target tessel_facts
+  /usr/bin/python3 tools/make_chart.py [--out PATH] [--no-check] [--facts build/tessel_facts]
+
+The cells come from the program's own table, printed by tessel_facts.
 
 The output is deterministic: same fonts in, same bytes out. After writing,
 the file is parsed back and every cell's ink is checked against its cell and
@@ -22,9 +25,11 @@ grid box (pass --no-check to skip).
 import argparse
 import glob
 import itertools
+import json
 import math
 import os
 import re
+import subprocess
 import sys
 
 from fontTools.pens.areaPen import AreaPen
@@ -48,37 +53,23 @@ BLACK, GREY, WHITE = (0, 0, 0), (128, 128, 128), (255, 255, 255)
 NAVY, RED = (0, 0, 128), (255, 0, 0)
 
 # ---------------------------------------------------------------- cell table
-HIRAGANA = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわゐゑをん"
-KATAKANA = "アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヰヱヲン"
-GAPS = {(8, 2), (8, 4), (10, 3), (11, 2), (11, 3), (11, 4), (11, 5)}
-LEFT_TWIPS = {
-    "hiragana": [6105, 5520, 4935, 4335, 3720, 3135, 2520, 1935, 1320, 720, 135],
-    "katakana": [6120, 5535, 4950, 4350, 3735, 3150, 2535, 1950, 1335, 735, 150],
-}
-TOP_TWIPS = {
-    "hiragana": [570, 1170, 1770, 2370, 2955],
-    "katakana": [4170, 4770, 5370, 5970, 6555],
-}
-OFF_GRID_TWIPS = {118: (4350, 5385), 120: (4335, 6570)}
-CELL_TWIPS = 615
-TWIPS_PER_PIXEL = 15
+# The program's own table, printed by the tessel_facts tool (tools/facts.cpp).
+DEFAULT_FACTS = os.path.join(REPO, "build", "tessel_facts")
+FACTS = {}
+
+
+def read_facts(tool):
+    if not os.access(tool, os.X_OK):
+        sys.exit(f"make_chart: no {tool}; build it first: cmake --build build --target tessel_facts")
+    FACTS.update(json.loads(subprocess.run([tool], check=True, capture_output=True).stdout))
 
 
 def cells():
-    """All 96 cells as dicts, in index order (1..48, then 101..148)."""
-    places = [(c, r) for c in range(1, 12) for r in range(1, 6) if (c, r) not in GAPS]
-    assert len(places) == 48
-    out = []
-    for script, kana, base in (("hiragana", HIRAGANA, 0), ("katakana", KATAKANA, 100)):
-        for pos, (col, row) in enumerate(places, start=1):
-            index = base + pos
-            left, top = OFF_GRID_TWIPS.get(
-                index, (LEFT_TWIPS[script][col - 1], TOP_TWIPS[script][row - 1]))
-            out.append(dict(index=index, script=script, col=col, row=row,
-                            kana=kana[pos - 1], left=left / TWIPS_PER_PIXEL,
-                            top=top / TWIPS_PER_PIXEL,
-                            size=CELL_TWIPS / TWIPS_PER_PIXEL))
-    return out
+    """All 96 cells as dicts, in index order (1..48, then 101..148), positions in pixels."""
+    px = FACTS["twips_per_pixel"]
+    return [dict(index=c["index"], script=c["script"], col=c["column"], row=c["row"],
+                 kana=c["kana"], left=c["left"] / px, top=c["top"] / px, size=c["size"] / px)
+            for c in FACTS["cells"]]
 
 
 # ---------------------------------------------------------------- grid
@@ -771,7 +762,10 @@ def main():
     ap.add_argument("--no-check", action="store_true")
     ap.add_argument("--verbose", action="store_true",
                     help="list each kana's stroke count and how its marks were read")
+    ap.add_argument("--facts", default=DEFAULT_FACTS,
+                    help="the tessel_facts tool, which prints the program's cell table")
     args = ap.parse_args()
+    read_facts(args.facts)
 
     svg, reads = build_svg()
     os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)

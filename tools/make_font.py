@@ -5,19 +5,21 @@ The window draws its captions in this font, built into the executable, so the
 credit line and the buttons look and wrap the same whatever font, size, DPI or
 locale the desktop has. It is WenQuanYi Micro Hei (Debian's fonts-wqy-microhei,
 Apache-2.0 or GPL-3+ with font exception) cut down to the characters of the
-captions, which are read from the layout table itself (every u"..." literal in
-form/layout.h and form/layout.cpp), plus the space. It is renamed so that it
+window's texts, as the program's layout table has them (printed by the
+tessel_facts tool, tools/facts.cpp), plus the space. It is renamed so that it
 never stands in for the full font a desktop may also have installed.
 
 Usage:
-  /usr/bin/python3 tools/make_font.py [--out PATH]
+  cmake --build build --target tessel_facts
+  /usr/bin/python3 tools/make_font.py [--out PATH] [--facts build/tessel_facts]
 
 Same source font and captions in, same bytes out.
 """
 
 import argparse
+import json
 import os
-import re
+import subprocess
 import sys
 
 from fontTools import subset
@@ -28,28 +30,26 @@ DEFAULT_OUT = os.path.join(REPO, "assets", "fonts", "tessel-captions.ttf")
 SOURCE_FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 SOURCE_INDEX = 0  # the proportional face; 1 is the monospaced one
 FAMILY = "Tessel Captions"
-LAYOUT_FILES = ("form/layout.h", "form/layout.cpp")
+DEFAULT_FACTS = os.path.join(REPO, "build", "tessel_facts")
 
 
-def caption_characters():
-    """Every character of every UTF-16 literal in the layout table, and the space."""
-    chars = {" "}
-    for name in LAYOUT_FILES:
-        with open(os.path.join(REPO, name), encoding="utf-8") as f:
-            for literal in re.findall(r'u"((?:[^"\\]|\\.)*)"', f.read()):
-                if "\\" in literal:
-                    sys.exit(f"make_font: escapes in {name} are not read: {literal}")
-                chars.update(literal)
-    return "".join(sorted(chars))
+def caption_characters(facts):
+    """Every character of the window's texts, and the space."""
+    if not os.access(facts, os.X_OK):
+        sys.exit(f"make_font: no {facts}; build it first: cmake --build build --target tessel_facts")
+    texts = json.loads(subprocess.run([facts], check=True, capture_output=True).stdout)["texts"]
+    return "".join(sorted({" "}.union(*texts)))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", default=DEFAULT_OUT)
+    parser.add_argument("--facts", default=DEFAULT_FACTS,
+                        help="the tessel_facts tool, which prints the window's texts")
     args = parser.parse_args()
 
-    text = caption_characters()
-    font = TTFont(SOURCE_FONT, fontNumber=SOURCE_INDEX)
+    text = caption_characters(args.facts)
+    font = TTFont(SOURCE_FONT, fontNumber=SOURCE_INDEX, recalcTimestamp=False)
     missing = [c for c in text if ord(c) not in font.getBestCmap()]
     if missing:
         sys.exit(f"make_font: {SOURCE_FONT} lacks {''.join(missing)!r}")

@@ -3,7 +3,9 @@
 # then measures every file and fails if one breaks the rules the player relies on.
 #
 # Needs the Debian packages espeak-ng and sox (apt-get install espeak-ng sox); it installs
-# nothing itself. Besides those it uses only coreutils, od and awk.
+# nothing itself. Besides those it uses only coreutils, od, awk and python3. The format the files
+# are written in is the program's own, printed by its tessel_facts tool: build that first
+# (cmake --build build --target tessel_facts; TESSEL_FACTS names another copy).
 #
 # Usage: tools/make_sounds.sh            synthesise all 48 files, then measure and check them
 #        tools/make_sounds.sh --measure  only measure and check the files already present
@@ -22,7 +24,15 @@ readonly VOICE="ja+klatt"
 readonly SPEED=120
 readonly PITCH=50
 
-readonly RATE=22050
+facts=${TESSEL_FACTS:-$(dirname "${BASH_SOURCE[0]}")/../build/tessel_facts}
+[ -x "$facts" ] || { echo "make_sounds: no $facts; build it first" >&2; exit 1; }
+read -r RATE CHANNELS BITS < <("$facts" | /usr/bin/python3 -c \
+  'import json, sys; f = json.load(sys.stdin)["recording_format"]; print(f["rate"], f["channels"], f["bits"])')
+[ "$CHANNELS" = 1 ] && [ "$BITS" = 16 ] || {
+  echo "make_sounds: writes 16-bit mono only; the program asks for $CHANNELS channels of $BITS bits" >&2
+  exit 1
+}
+readonly RATE
 readonly PEAK_DB=-1        # every file is normalised so its loudest sample sits here
 readonly THRESHOLD=328     # 1 % of full scale: quieter samples count as silence
 readonly PRE_MS=2          # kept before the first audible sample, so the onset is not cut
