@@ -150,7 +150,7 @@ TEST(SoundPlayer, LeavesTheSignalsAndTheSessionBusAsItFoundThem) {
   SoundPlayer player;
   ASSERT_TRUE(player.hasDevice());
   for (int signal : {SIGINT, SIGTERM}) {
-    struct sigaction action {};
+    struct sigaction action = {};
     ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
     EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal << " is caught";
   }
