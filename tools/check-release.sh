@@ -51,6 +51,9 @@ if [ "${1:-}" = "__enter" ]; then
   ln -s /proc/self/fd "$root/dev/fd"
   for i in 0 1 2; do ln -s "/proc/self/fd/$i" "$root/dev/$(sed -n "$((i + 1))p" <<<$'stdin\nstdout\nstderr')"; done
   mount -t tmpfs -o mode=755,nosuid,nodev run "$root/run"
+  # logind's directories, as a booted system has them: Debian 12's WirePlumber quits when it
+  # cannot watch them, and the sound-server tests then find no session manager.
+  mkdir -p "$root"/run/systemd/{seats,sessions,users,machines}
   mount -t tmpfs -o mode=1777,nosuid,nodev tmp "$root/tmp"
   if [ "$network" = host ]; then
     mount --bind /etc/resolv.conf "$root/etc/resolv.conf"
