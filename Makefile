@@ -10,24 +10,31 @@ setup:
 configure: setup
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
 
+# A new build tree made for the program alone leaves the tests out, so that configuring it needs
+# none of the test packages; one that has the tests keeps them.
+PROGRAM_ONLY := $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+
 # Only the program: no tests, no benchmarks.
+run: CMAKE_ARGS += $(PROGRAM_ONLY)
 run: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target tessel
 	./$(BUILD)/tessel
 
 # Everything, with the sanitized copy of the program the robustness tests use.
-test: CMAKE_ARGS += -DTESSEL_SANITIZE=ON
+test: CMAKE_ARGS += -DBUILD_TESTING=ON -DTESSEL_SANITIZE=ON
 test: SETUP_ARGS = --tests
 test: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: CMAKE_ARGS += -DTESSEL_BENCHMARKS=ON
+bench: CMAKE_ARGS += -DBUILD_TESTING=ON -DTESSEL_BENCHMARKS=ON
 bench: SETUP_ARGS = --tests
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target bench
 
 # A Debian package of the program alone: $(BUILD)/tessel_<version>_<arch>.deb.
+package: CMAKE_ARGS += $(PROGRAM_ONLY)
+package: SETUP_ARGS = --package
 package: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target tessel
 	cd $(BUILD) && cpack -G DEB

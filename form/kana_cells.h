@@ -14,7 +14,7 @@
 
 namespace tessel {
 
-enum class Script { Hiragana, Katakana };
+enum class Script : std::uint8_t { Hiragana, Katakana };
 
 struct KanaCell {
   std::int16_t index;  // 1..48 or 101..148

@@ -12,7 +12,15 @@
 
 namespace tessel {
 
-enum class ControlKind { PictureBox, CommandButton, Timer, ImageList, Cell, Image, Label };
+enum class ControlKind : std::uint8_t {
+  PictureBox,
+  CommandButton,
+  Timer,
+  ImageList,
+  Cell,
+  Image,
+  Label
+};
 
 struct ControlSpec {
   std::string_view name;  // "Command3", "Image1", "imgRight", …

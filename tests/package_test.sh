@@ -19,6 +19,10 @@ mkdir -p "$work" || fail "cannot make $work"
 deb=$(echo "$work"/tessel_"$version"_*.deb)
 [ -f "$deb" ] || fail "no tessel_${version}_*.deb in $work"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+# Debian's own checks, as the release's lintian has them; every tag is shown, errors and warnings
+# fail.
+lintian --fail-on error,warning --display-info --display-experimental --pedantic "$deb" \
+  >"$work/lintian.log" 2>&1 || fail "lintian: $(cat "$work/lintian.log")"
 # Qt comes from dpkg-shlibdeps, the audio libraries the program opens itself from the package's
 # own list; without either the package installs and cannot start, or starts silent.
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -209,7 +209,7 @@ TEST(SoundPlayer, LeavesTheSignalsAndTheSessionBusAsItFoundThem) {
   SoundPlayer player;
   ASSERT_STREQ(player.output(), "SDL");
   for (int signal : {SIGINT, SIGTERM}) {
-    struct sigaction action {};
+    struct sigaction action = {};
     ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
     EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal << " is caught";
   }

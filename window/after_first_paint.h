@@ -40,17 +40,12 @@ inline void afterFirstPaint(QWidget& window, std::function<void()> work) {
 template <class Player>
 class LateSound : public SoundPort {
  public:
-  void open() {
+  Player& open() {
     if (!player_) player_.emplace();
+    return *player_;
   }
-  void PlayWave(const std::string& Name) override {
-    open();
-    player_->PlayWave(Name);
-  }
-  void warm() override {
-    open();
-    player_->warm();
-  }
+  void PlayWave(const std::string& Name) override { open().PlayWave(Name); }
+  void warm() override { open().warm(); }
 
  private:
   std::optional<Player> player_;

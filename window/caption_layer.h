@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class QStyle;
@@ -16,7 +17,7 @@ class QStyle;
 namespace tessel {
 
 struct CaptionLook {
-  enum class Kind { Button, PressedButton, Label };
+  enum class Kind : std::uint8_t { Button, PressedButton, Label };
   Kind kind;
   QString text;
   QSize size;  // the control's, logical pixels
