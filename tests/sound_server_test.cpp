@@ -172,18 +172,20 @@ TEST_P(OnSoundServer, HeardAtOnceOnEverySpeakerRestsOnTimeAndComesBackAfterARest
   EXPECT_GT(heard("101").left, 100) << "not heard after the server came back";
 }
 
-// A program that plays with a large buffer (music, say) lets the server run the sink at a long
-// latency and wake up rarely. A resting Tessel must change neither, nor wake up itself.
+// A program that plays with a large buffer (music, say: half a second here) lets the server run
+// the sink at a long latency and wake up rarely. A resting Tessel must change neither, nor wake up
+// itself. (With two seconds, PulseAudio's own count varies by an eighth from span to span: 31-40;
+// with half a second, by a fortieth: 84-88.)
 TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   ASSERT_TRUE(startServer());
   recorder_.reset();  // only the music and Tessel on the server
-  const pid_t music = testing::spawn("pacat --raw --latency-msec=2000 /dev/zero");
-  // The music settles at its latency and rhythm: PulseAudio wakes up a quarter less often in the
-  // first spans of 5 s after it starts (30 against 38-40).
+  const pid_t music = testing::spawn("pacat --raw --latency-msec=500 /dev/zero");
+  // The music settles at its latency and rhythm: PulseAudio wakes up less often in the first
+  // seconds after it starts.
   std::this_thread::sleep_for(6s);
   // Spans of 5 s without Tessel and with Tessel resting, in turn, so that a change in the
-  // machine's load falls on both alike; of each, the quietest span, as one span in a dozen or so
-  // catches a burst of the server's own (seen on PulseAudio under load: 28-30 wake-ups, once 34).
+  // machine's load falls on both alike; of each, the quietest span, as a span now and then catches
+  // a burst of the server's own.
   struct Costs {
     long sinkLatencyUs = 0, serverWakeups = LONG_MAX, ourWakeups = LONG_MAX;
   } alone, resting;
@@ -205,7 +207,7 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   }
   testing::end(music, SIGTERM);
   // At most a tenth more. After Tessel's stream has come and gone PulseAudio may settle the music
-  // at a calmer rhythm than before (seen: 24-33 wake-ups against 28-40), never a busier one.
+  // at a calmer rhythm than before, never a busier one.
   EXPECT_LE(resting.serverWakeups, alone.serverWakeups * 1.1)
       << "the server wakes up more often while Tessel rests: " << alone.serverWakeups << " → "
       << resting.serverWakeups;
@@ -213,7 +215,7 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   // PipeWire's Pulse layer reports no latency for its sinks; there the graph's cycle shows in the
   // server's wake-ups, a cycle each.
   if (GetParam() == SoundServer::kPulseAudio) {
-    ASSERT_GT(alone.sinkLatencyUs, 500000) << "the music did not get its long latency";
+    ASSERT_GT(alone.sinkLatencyUs, 100000) << "the music did not get its long latency";
     EXPECT_NEAR(resting.sinkLatencyUs, alone.sinkLatencyUs, alone.sinkLatencyUs / 10);
   }
 }
