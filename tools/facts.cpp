@@ -16,7 +16,7 @@
 
 namespace {
 
-std::string quoted(std::string_view text) {
+std::string jsonString(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {
     if (c == '"' || c == '\\') out += '\\';
@@ -25,8 +25,8 @@ std::string quoted(std::string_view text) {
   return out + '"';
 }
 
-std::string quoted(std::u16string_view text) {
-  return quoted(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
+std::string jsonString(std::u16string_view text) {
+  return jsonString(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
 }
 
 }  // namespace
@@ -41,12 +41,12 @@ int main() {
         "    {\"index\": %d, \"script\": \"%s\", \"column\": %d, \"row\": %d, \"kana\": %s, "
         "\"left\": %d, \"top\": %d, \"size\": %d}%s\n",
         c.index, c.script == Script::Hiragana ? "hiragana" : "katakana", c.column, c.row,
-        quoted(c.kana).c_str(), c.left, c.top, kCellSize, i + 1 < cells.size() ? "," : "");
+        jsonString(c.kana).c_str(), c.left, c.top, kCellSize, i + 1 < cells.size() ? "," : "");
   }
-  std::printf("  ],\n  \"texts\": [%s, %s", quoted(kWindowCaption).c_str(),
-              quoted(kAutoReadOnCaption).c_str());
+  std::printf("  ],\n  \"texts\": [%s, %s", jsonString(kWindowCaption).c_str(),
+              jsonString(kAutoReadOnCaption).c_str());
   for (const ControlSpec& spec : windowLayout()) {
-    if (!spec.caption.empty()) std::printf(", %s", quoted(spec.caption).c_str());
+    if (!spec.caption.empty()) std::printf(", %s", jsonString(spec.caption).c_str());
   }
   constexpr PcmFormat kFormat = kRecordingFormat;
   std::printf("],\n  \"recording_format\": {\"rate\": %d, \"channels\": %d, \"bits\": %d}\n}\n",
