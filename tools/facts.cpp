@@ -26,7 +26,8 @@ std::string jsonString(std::string_view text) {
 }
 
 std::string jsonString(std::u16string_view text) {
-  return jsonString(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
+  return jsonString(
+      QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString());
 }
 
 }  // namespace
