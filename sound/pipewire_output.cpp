@@ -15,10 +15,6 @@
 namespace tessel {
 namespace {
 
-// The cycle asked of the graph while the stream runs: 128 frames at the usual 48 kHz, 2.7 ms. A
-// request waits for the next cycle and then one or two more before the sink plays it.
-constexpr const char* kCycle = "128/48000";
-
 timespec monotonic(SoundClock::time_point at) {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch());
   return {static_cast<time_t>(ns.count() / 1000000000), static_cast<long>(ns.count() % 1000000000)};
@@ -109,8 +105,8 @@ const pw_registry_events PipeWireOutput::Listeners::kRegistry = [] {
   return events;
 }();
 
-PipeWireOutput::PipeWireOutput(std::chrono::milliseconds rest)
-    : rest_(rest), listeners_(std::make_unique<Listeners>()) {
+PipeWireOutput::PipeWireOutput(std::chrono::milliseconds rest, int cycle)
+    : rest_(rest), cycle_(cycle), listeners_(std::make_unique<Listeners>()) {
   const auto unavailable = [this](std::string why) {
     setProblem(std::move(why));
     setState(State::Unavailable);
@@ -183,8 +179,10 @@ void PipeWireOutput::reconnect() {
 }
 
 void PipeWireOutput::openStream() {
-  pw_properties* props = pipewire().propertiesNew(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY,
-                                                  "Playback", PW_KEY_NODE_LATENCY, kCycle, nullptr);
+  const std::string latency = std::to_string(cycle_) + "/48000";
+  pw_properties* props =
+      pipewire().propertiesNew(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
+                               PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
   stream_ = pipewire().streamNew(core_, "kana", props);
   if (!stream_) return fail("the stream could not be made");
   pipewire().streamAddListener(stream_, &listeners_->stream, &Listeners::kStream, this);
