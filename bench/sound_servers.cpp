@@ -10,19 +10,29 @@
 // same figures are taken for the SDL output on the server (SDL_AUDIODRIVER=pulseaudio or
 // pipewire).
 //
+// `--cycles` measures instead what the PipeWire output's cycle (kPipeWireCycle) gains us and
+// what it costs other programs, for 128, 256, 512 and 1024 frames (see cycleStudy below).
+//
 //   tessel_sound_servers [--requests N] [--only pipewire|pulseaudio]
+//   tessel_sound_servers --cycles [--requests N] [--runs N]
 #include "support/sound_servers.h"
 
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <numbers>
 #include <optional>
 #include <random>
 #include <sstream>
 
 #include "bench/stats.h"
+#include "sound/pipewire_output.h"
 #include "sound/sound_player.h"
 
 namespace {
@@ -58,6 +68,43 @@ double serverCpuMs(const SoundServer& server) {
   return sum;
 }
 
+// How the threads of process `pid` are scheduled and how often each woke over `span`: "name
+// (FIFO 88) 375/s, name (other) 2/s, ..." (proc(5) stat fields 40 and 41, and voluntary switches).
+std::string threadsOf(const std::string& pid, std::chrono::milliseconds span) {
+  static const char* const kPolicies[] = {"other", "FIFO", "RR", "batch", "iso", "idle"};
+  const auto wakeups = [](const std::filesystem::path& task) {
+    std::ifstream in(task / "status");
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("voluntary_ctxt_switches:")) return std::stol(line.substr(24));
+    }
+    return 0L;
+  };
+  std::vector<std::pair<std::filesystem::path, long>> tasks;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task", error))
+    tasks.emplace_back(task.path(), wakeups(task.path()));
+  std::this_thread::sleep_for(span);
+  std::string out;
+  for (const auto& [task, before] : tasks) {
+    const auto f = statFields((task / "stat").string());
+    std::ifstream comm(task / "comm");
+    std::string name;
+    std::getline(comm, name);
+    if (f.size() < 39) continue;
+    const int policy = std::stoi(f[38]);
+    const bool realTime = policy == 1 || policy == 2;
+    char entry[160];
+    std::snprintf(entry, sizeof entry, "%s%s (%s%s%s) %.0f/s", out.empty() ? "" : ", ",
+                  name.c_str(), policy >= 0 && policy < 6 ? kPolicies[policy] : "?",
+                  realTime ? " " : "", realTime ? f[37].c_str() : "",
+                  span.count() ? static_cast<double>(wakeups(task) - before) * 1000.0 /
+                                     static_cast<double>(span.count())
+                               : 0.0);
+    out += entry;
+  }
+  return out;
+}
+
 double msSince(Clock::time_point t0, Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(t - t0).count();
 }
@@ -71,6 +118,24 @@ int playbackStreams() {
   const std::string list = tessel::testing::output("pactl list sink-inputs short 2>/dev/null");
   return static_cast<int>(std::count(list.begin(), list.end(), '\n'));
 }
+
+// Requests go to one output directly, as SoundPlayer::PlayWave hands them on once it has an
+// output; for trying the PipeWire output with another cycle.
+class OneOutput {
+ public:
+  explicit OneOutput(std::unique_ptr<tessel::Output> out) : out_(std::move(out)) {}
+  void PlayWave(const std::string& name) {
+    out_->play(tessel::Request::at(tessel::SoundClock::now(), bank_.clip(name)));
+  }
+  void warm() { out_->warm(); }
+  const char* output() const {
+    return out_->state() == tessel::Output::State::Ready ? out_->name() : "none";
+  }
+
+ private:
+  std::unique_ptr<tessel::Output> out_;
+  tessel::SoundBank bank_;
+};
 
 template <class Player>
 bool ready(const Player& player) {
@@ -252,21 +317,305 @@ void measure(SoundServer::Kind kind, int requests) {
   std::printf("\nLoad average at the end of %s: %s\n\n", name, bench::loadAverage().c_str());
 }
 
+// --- The PipeWire cycle ---------------------------------------------------------------------
+//
+// What a cycle gains us: click-to-sound warm (at any point of the longest cycle tried) and after
+// a rest with the sink suspended, through the PipeWire output alone with that cycle.
+//
+// What it costs other programs: another program (pw-play, PipeWire's own player, asking for a
+// 1024-frame cycle) plays a continuous 440 Hz tone on the same sink while Tessel's stream is kept
+// running (warm() every second) or rests (the control), with the CPU idle or with two processes
+// busy at normal priority (a bare counting loop each, one per core of this machine). The sink's
+// monitor is recorded for 10 s; a hole is a run of near-silence (every sample under 300, the tone
+// peaks at 12000) of 1 ms or more, which the tone has nowhere else; a jump is a step between two
+// samples more than three times the tone's steepest, not within 1 ms of a hole (the tone picked up
+// at another point: sound lost or repeated without silence), counted once per millisecond.
+
+constexpr int kCycles[] = {128, 256, 512, 1024};
+constexpr double kToneHz = 440, kToneAmplitude = 12000;
+
+// A mono 48 kHz, 16-bit WAV file of the tone, `seconds` long.
+void writeTone(const std::string& path, int seconds) {
+  constexpr std::uint32_t kRate = 48000;
+  const std::uint32_t frames = kRate * static_cast<std::uint32_t>(seconds);
+  std::ofstream out(path, std::ios::binary);
+  const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  out.write("RIFF", 4);
+  u32(36 + 2 * frames);
+  out.write("WAVEfmt ", 8);
+  u32(16);
+  u16(1);
+  u16(1);
+  u32(kRate);
+  u32(2 * kRate);
+  u16(2);
+  u16(16);
+  out.write("data", 4);
+  u32(2 * frames);
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(
+        std::lround(kToneAmplitude * std::sin(2 * std::numbers::pi * kToneHz * t)))));
+  }
+}
+
+// Processes that keep CPUs busy at normal priority while they live.
+class Busy {
+ public:
+  explicit Busy(int count) {
+    for (int i = 0; i < count; ++i) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        volatile unsigned long n = 0;
+        for (;;) n = n + 1;
+      }
+      pids_.push_back(pid);
+    }
+  }
+  ~Busy() {
+    for (pid_t pid : pids_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
+struct Holes {
+  int count = 0;
+  double totalMs = 0, longestMs = 0;
+  int jumps = 0;
+};
+
+Holes holesIn(const std::vector<int16_t>& s) {
+  constexpr double kRate = MonitorRecorder::kRate;
+  constexpr int kQuiet = 300;
+  const auto ms = static_cast<std::size_t>(kRate / 1000);
+  const double steepest = kToneAmplitude * 2 * std::numbers::pi * kToneHz / kRate;
+  Holes holes;
+  std::vector<std::pair<std::size_t, std::size_t>> spans;  // of the holes, with 1 ms either side
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t end = i;
+    while (end < s.size() && std::abs(s[end]) < kQuiet) ++end;
+    if (end - i >= ms) {
+      ++holes.count;
+      const double length = 1000.0 * static_cast<double>(end - i) / kRate;
+      holes.totalMs += length;
+      holes.longestMs = std::max(holes.longestMs, length);
+      spans.emplace_back(i > ms ? i - ms : 0, end + ms);
+    }
+    i = end + 1;
+  }
+  std::size_t lastJump = 0;
+  for (std::size_t i = 1, span = 0; i < s.size(); ++i) {
+    while (span < spans.size() && spans[span].second <= i) ++span;
+    if (span < spans.size() && spans[span].first <= i) continue;
+    if (std::abs(s[i] - s[i - 1]) <= 3 * steepest) continue;
+    if (holes.jumps == 0 || i - lastJump > ms) ++holes.jumps;  // one per millisecond
+    lastJump = i;
+  }
+  return holes;
+}
+
+// What Tessel does beside the player: rests (made, never asked for anything), or runs at a
+// cycle. Its fill thread runs at normal priority, as the program's does (its context reads
+// PipeWire's client.conf), or, to see what that costs, real-time (client-rt.conf, which loads
+// PipeWire's module-rt).
+struct Beside {
+  std::optional<int> cycle;
+  bool realTime = false;
+  std::string label() const {
+    if (!cycle) return "resting";
+    return std::to_string(*cycle) + " frames, running" + (realTime ? ", real-time fill" : "");
+  }
+};
+
+struct CostRun {
+  std::string load;  // "idle CPU" or "2 busy processes"
+  std::string tessel;
+  bool tesselRealTime = false;  // whether any of this process's threads ran real-time
+  Holes holes;
+  double seconds = 0;
+  double playerWakeups = 0;  // per second, the tone player's
+  double serverCpu = 0;      // ms
+  std::string loadAverage;
+};
+
+// 10 s of the tone beside Tessel doing `beside`, with `busy` busy processes.
+CostRun costRun(const SoundServer& server, const std::string& tone, const Beside& beside,
+                int busy) {
+  CostRun run;
+  run.load = busy ? std::to_string(busy) + " busy processes" : "idle CPU";
+  run.tessel = beside.label();
+  const pid_t player = tessel::testing::spawn("pw-play --latency=1024 " + tone);
+  if (beside.realTime) ::setenv("PIPEWIRE_CONFIG_NAME", "client-rt.conf", 1);
+  OneOutput tessel(std::make_unique<tessel::PipeWireOutput>(
+      tessel::kRestAfterSound, beside.cycle.value_or(tessel::kPipeWireCycle)));
+  ::unsetenv("PIPEWIRE_CONFIG_NAME");
+  if (!ready(tessel)) {
+    tessel::testing::end(player, SIGTERM);
+    return run;
+  }
+  if (beside.cycle) tessel.warm();
+  // With long fragments, so that the recorder leaves the cycle to the player and to Tessel.
+  auto recorder = std::make_unique<MonitorRecorder>(100ms);
+  std::unique_ptr<Busy> load;
+  if (busy) load = std::make_unique<Busy>(busy);
+  std::this_thread::sleep_for(1s);
+  run.loadAverage = bench::loadAverage();
+  run.tesselRealTime = threadsOf("self", 0ms).find("FIFO") != std::string::npos;
+  const long playerSwitches = tessel::testing::threadSwitches(std::to_string(player));
+  const double serverCpu = serverCpuMs(server);
+  const std::size_t from = recorder->size();
+  const auto t0 = Clock::now();
+  recorder->start();
+  for (int second = 0; second < 10; ++second) {
+    std::this_thread::sleep_for(1s);
+    if (beside.cycle) tessel.warm();
+  }
+  recorder->stop();
+  run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  run.playerWakeups = static_cast<double>(tessel::testing::threadSwitches(std::to_string(player)) -
+                                          playerSwitches) /
+                      run.seconds;
+  run.serverCpu = serverCpuMs(server) - serverCpu;
+  load.reset();
+  // Without the first and last 50 ms: the recorder's own start and stop.
+  std::vector<int16_t> left = recorder->channel(0, from);
+  const std::size_t edge = MonitorRecorder::kRate / 20;
+  if (left.size() > 2 * edge) {
+    left = std::vector<int16_t>(left.begin() + static_cast<long>(edge),
+                                left.end() - static_cast<long>(edge));
+  }
+  run.holes = holesIn(left);
+  recorder.reset();
+  tessel::testing::end(player, SIGTERM);
+  return run;
+}
+
+void cycleStudy(int requests, int runs) {
+  SoundServer server(SoundServer::kPipeWire);
+  if (!server.start()) {
+    std::printf("PipeWire did not start\n");
+    return;
+  }
+  std::printf("### What the cycle gains us (load average %s)\n\n", bench::loadAverage().c_str());
+  std::printf(
+      "The PipeWire output alone on the server, resting 1 s after a clip; %d requests a row. "
+      "Warm: at a random point of up to 22 ms (the longest cycle tried) after the last request "
+      "ended. After a rest: the sink suspended, as in the main table.\n\n",
+      requests);
+  std::printf(
+      "| cycle | warm p50 ms | p95 ms | max ms | after a rest p50 ms | p95 ms | max ms | heard "
+      "|\n|---|---|---|---|---|---|---|---|\n");
+  for (int cycle : kCycles) {
+    OneOutput player(std::make_unique<tessel::PipeWireOutput>(1s, cycle));
+    auto recorder = std::make_unique<MonitorRecorder>();
+    if (!ready(player) || !recorder->ready()) {
+      std::printf("| %d | no output |\n", cycle);
+      continue;
+    }
+    recorder->start();
+    request(player, *recorder, key(0), false);
+    const auto warm =
+        series(requests, [&](int i) { return atAnyPoint(player, *recorder, i, 22ms); });
+    const auto rested = series(
+        requests, [&](int i) { return afterSuspend(player, *recorder, server, i, std::nullopt); });
+    std::printf("| %d (%.1f ms) | %s | %s | %zu + %zu |\n", cycle, cycle / 48.0,
+                summary(warm).c_str(), summary(rested).c_str(), warm.size(), rested.size());
+  }
+  std::printf("\nLoad average after these rows: %s\n\n", bench::loadAverage().c_str());
+
+  const std::string tone = server.path("tone.wav");
+  writeTone(tone, 30);
+  std::printf("### What the cycle costs another program\n\n");
+  {
+    // The threads' scheduling, seen once while the tone plays beside a running Tessel.
+    const pid_t player = tessel::testing::spawn("pw-play --latency=1024 " + tone);
+    OneOutput tessel(std::make_unique<tessel::PipeWireOutput>(tessel::kRestAfterSound));
+    ready(tessel);
+    tessel.warm();
+    std::this_thread::sleep_for(1s);
+    std::printf(
+        "Each thread's scheduling (policy, real-time priority) and wake-ups over 1 s, with Tessel "
+        "running at %d frames beside the tone, idle CPU. pipewire: %s. pw-play: %s. This "
+        "process (Tessel's output and the benchmark's main thread): %s.\n\n",
+        tessel::kPipeWireCycle, threadsOf(std::to_string(server.pids().at(0)), 1s).c_str(),
+        threadsOf(std::to_string(player), 1s).c_str(), threadsOf("self", 1s).c_str());
+    tessel::testing::end(player, SIGTERM);
+  }
+  std::vector<Beside> conditions{{}};
+  for (int cycle : kCycles) conditions.push_back({cycle});
+  conditions.push_back({tessel::kPipeWireCycle, true});
+  std::vector<CostRun> all;
+  std::printf(
+      "| run | CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps | pw-play wake-ups/s | "
+      "server CPU ms | a thread of ours real-time | load average "
+      "|\n|---|---|---|---|---|---|---|---|---|---|---|\n");
+  for (int r = 1; r <= runs; ++r) {
+    for (int busy : {0, 2}) {
+      std::vector<Beside> order = conditions;
+      if (r % 2 == 0) std::reverse(order.begin(), order.end());
+      for (const Beside& beside : order) {
+        const CostRun run = costRun(server, tone, beside, busy);
+        std::printf("| %d | %s | %s | %d | %.1f | %.1f | %d | %.0f | %.0f | %s | %s |\n", r,
+                    run.load.c_str(), run.tessel.c_str(), run.holes.count, run.holes.totalMs,
+                    run.holes.longestMs, run.holes.jumps, run.playerWakeups, run.serverCpu,
+                    run.tesselRealTime ? "yes" : "no", run.loadAverage.c_str());
+        std::fflush(stdout);
+        all.push_back(run);
+      }
+    }
+  }
+  std::printf("\nAll runs together (%d of 10 s each):\n\n", runs);
+  std::printf(
+      "| CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps "
+      "|\n|---|---|---|---|---|---|\n");
+  for (const char* load : {"idle CPU", "2 busy processes"}) {
+    for (const Beside& beside : conditions) {
+      Holes sum;
+      for (const CostRun& run : all) {
+        if (run.load != load || run.tessel != beside.label()) continue;
+        sum.count += run.holes.count;
+        sum.totalMs += run.holes.totalMs;
+        sum.longestMs = std::max(sum.longestMs, run.holes.longestMs);
+        sum.jumps += run.holes.jumps;
+      }
+      std::printf("| %s | %s | %d | %.1f | %.1f | %d |\n", load, beside.label().c_str(), sum.count,
+                  sum.totalMs, sum.longestMs, sum.jumps);
+    }
+  }
+  std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int requests = 30;
+  int requests = 30, runs = 3;
+  bool cycles = false;
   std::string only;  // "pipewire" or "pulseaudio": that server alone
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--requests" && i + 1 < argc) requests = std::max(1, std::atoi(argv[++i]));
+    if (arg == "--runs" && i + 1 < argc) runs = std::max(0, std::atoi(argv[++i]));
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
+    if (arg == "--cycles") cycles = true;
   }
   std::printf("## Sound on real servers (load average at the start %s)\n\n",
               bench::loadAverage().c_str());
-  for (auto kind : {SoundServer::kPipeWire, SoundServer::kPulseAudio}) {
-    const bool wanted = only.empty() || (only == "pipewire") == (kind == SoundServer::kPipeWire);
-    if (wanted && SoundServer::installed(kind)) measure(kind, requests);
+  if (cycles) {
+    if (SoundServer::installed(SoundServer::kPipeWire)) cycleStudy(requests, runs);
+  } else {
+    for (auto kind : {SoundServer::kPipeWire, SoundServer::kPulseAudio}) {
+      const bool wanted = only.empty() || (only == "pipewire") == (kind == SoundServer::kPipeWire);
+      if (wanted && SoundServer::installed(kind)) measure(kind, requests);
+    }
   }
   std::printf("Load average at the end: %s\n", bench::loadAverage().c_str());
 }
