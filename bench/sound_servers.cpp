@@ -14,7 +14,7 @@
 // what it costs other programs, for 128, 256, 512 and 1024 frames (see cycleStudy below).
 //
 //   tessel_sound_servers [--requests N] [--only pipewire|pulseaudio]
-//   tessel_sound_servers --cycles [--requests N] [--runs N]
+//   tessel_sound_servers --cycles [--requests N] [--runs N] [--player pw-play|pacat]
 #include "support/sound_servers.h"
 
 #include <sys/prctl.h>
@@ -322,10 +322,11 @@ void measure(SoundServer::Kind kind, int requests) {
 // What a cycle gains us: click-to-sound warm (at any point of the longest cycle tried) and after
 // a rest with the sink suspended, through the PipeWire output alone with that cycle.
 //
-// What it costs other programs: another program (pw-play, PipeWire's own player, asking for a
-// 1024-frame cycle) plays a continuous 440 Hz tone on the same sink while Tessel's stream is kept
-// running (warm() every second) or rests (the control), with the CPU idle or with two processes
-// busy at normal priority (a bare counting loop each, one per core of this machine). The sink's
+// What it costs other programs: another program plays a continuous 440 Hz tone on the same sink
+// while Tessel's stream is kept running (warm() every second) or rests (the control), with the CPU
+// idle or with two processes busy at normal priority (a bare counting loop each, one per core of
+// this machine). The other program is pw-play, PipeWire's own player, asking for a 1024-frame
+// cycle, or pacat, a PulseAudio client with a 200 ms buffer served by pipewire-pulse. The sink's
 // monitor is recorded for 10 s; a hole is a run of near-silence (every sample under 300, the tone
 // peaks at 12000) of 1 ms or more, which the tone has nowhere else; a jump is a step between two
 // samples more than three times the tone's steepest, not within 1 ms of a hole (the tone picked up
@@ -423,6 +424,15 @@ Holes holesIn(const std::vector<int16_t>& s) {
   return holes;
 }
 
+struct TonePlayer {
+  const char* name;
+  const char* command;  // the tone's file follows
+};
+constexpr TonePlayer kTonePlayers[] = {
+    {"pw-play", "pw-play --latency=1024 "},
+    {"pacat", "pacat --file-format=wav --latency-msec=200 "},
+};
+
 // What Tessel does beside the player: rests (made, never asked for anything), or runs at a
 // cycle. Its fill thread runs at normal priority, as the program's does (its context reads
 // PipeWire's client.conf), or, to see what that costs, real-time (client-rt.conf, which loads
@@ -437,23 +447,26 @@ struct Beside {
 };
 
 struct CostRun {
+  std::string player;
   std::string load;  // "idle CPU" or "2 busy processes"
   std::string tessel;
   bool tesselRealTime = false;  // whether any of this process's threads ran real-time
   Holes holes;
   double seconds = 0;
   double playerWakeups = 0;  // per second, the tone player's
+  double serverWakeups = 0;  // per second, all of the server's processes
   double serverCpu = 0;      // ms
   std::string loadAverage;
 };
 
-// 10 s of the tone beside Tessel doing `beside`, with `busy` busy processes.
-CostRun costRun(const SoundServer& server, const std::string& tone, const Beside& beside,
-                int busy) {
+// 10 s of the tone played by `tonePlayer` beside Tessel doing `beside`, with `busy` busy processes.
+CostRun costRun(const SoundServer& server, const std::string& tone, const TonePlayer& tonePlayer,
+                const Beside& beside, int busy) {
   CostRun run;
+  run.player = tonePlayer.name;
   run.load = busy ? std::to_string(busy) + " busy processes" : "idle CPU";
   run.tessel = beside.label();
-  const pid_t player = tessel::testing::spawn("pw-play --latency=1024 " + tone);
+  const pid_t player = tessel::testing::spawn(tonePlayer.command + tone);
   if (beside.realTime) ::setenv("PIPEWIRE_CONFIG_NAME", "client-rt.conf", 1);
   OneOutput tessel(std::make_unique<tessel::PipeWireOutput>(
       tessel::kRestAfterSound, beside.cycle.value_or(tessel::kPipeWireCycle)));
@@ -471,6 +484,7 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const Beside
   run.loadAverage = bench::loadAverage();
   run.tesselRealTime = threadsOf("self", 0ms).find("FIFO") != std::string::npos;
   const long playerSwitches = tessel::testing::threadSwitches(std::to_string(player));
+  const long serverSwitches = tessel::testing::serverSwitches(server);
   const double serverCpu = serverCpuMs(server);
   const std::size_t from = recorder->size();
   const auto t0 = Clock::now();
@@ -484,6 +498,8 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const Beside
   run.playerWakeups = static_cast<double>(tessel::testing::threadSwitches(std::to_string(player)) -
                                           playerSwitches) /
                       run.seconds;
+  run.serverWakeups =
+      static_cast<double>(tessel::testing::serverSwitches(server) - serverSwitches) / run.seconds;
   run.serverCpu = serverCpuMs(server) - serverCpu;
   load.reset();
   // Without the first and last 50 ms: the recorder's own start and stop.
@@ -499,7 +515,7 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const Beside
   return run;
 }
 
-void cycleStudy(int requests, int runs) {
+void cycleStudy(int requests, int runs, const std::string& onlyPlayer) {
   SoundServer server(SoundServer::kPipeWire);
   if (!server.start()) {
     std::printf("PipeWire did not start\n");
@@ -555,40 +571,51 @@ void cycleStudy(int requests, int runs) {
   conditions.push_back({tessel::kPipeWireCycle, true});
   std::vector<CostRun> all;
   std::printf(
-      "| run | CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps | pw-play wake-ups/s | "
-      "server CPU ms | a thread of ours real-time | load average "
-      "|\n|---|---|---|---|---|---|---|---|---|---|---|\n");
+      "| run | other program | CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps | its "
+      "wake-ups/s | server wake-ups/s | server CPU ms | a thread of ours real-time | load average "
+      "|\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (int r = 1; r <= runs; ++r) {
-    for (int busy : {0, 2}) {
-      std::vector<Beside> order = conditions;
-      if (r % 2 == 0) std::reverse(order.begin(), order.end());
-      for (const Beside& beside : order) {
-        const CostRun run = costRun(server, tone, beside, busy);
-        std::printf("| %d | %s | %s | %d | %.1f | %.1f | %d | %.0f | %.0f | %s | %s |\n", r,
-                    run.load.c_str(), run.tessel.c_str(), run.holes.count, run.holes.totalMs,
-                    run.holes.longestMs, run.holes.jumps, run.playerWakeups, run.serverCpu,
-                    run.tesselRealTime ? "yes" : "no", run.loadAverage.c_str());
-        std::fflush(stdout);
-        all.push_back(run);
+    for (const TonePlayer& player : kTonePlayers) {
+      if (!onlyPlayer.empty() && onlyPlayer != player.name) continue;
+      for (int busy : {0, 2}) {
+        std::vector<Beside> order = conditions;
+        if (r % 2 == 0) std::reverse(order.begin(), order.end());
+        for (const Beside& beside : order) {
+          const CostRun run = costRun(server, tone, player, beside, busy);
+          std::printf(
+              "| %d | %s | %s | %s | %d | %.1f | %.1f | %d | %.0f | %.0f | %.0f | %s | %s |\n", r,
+              run.player.c_str(), run.load.c_str(), run.tessel.c_str(), run.holes.count,
+              run.holes.totalMs, run.holes.longestMs, run.holes.jumps, run.playerWakeups,
+              run.serverWakeups, run.serverCpu, run.tesselRealTime ? "yes" : "no",
+              run.loadAverage.c_str());
+          std::fflush(stdout);
+          all.push_back(run);
+        }
       }
     }
   }
   std::printf("\nAll runs together (%d of 10 s each):\n\n", runs);
   std::printf(
-      "| CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps "
-      "|\n|---|---|---|---|---|---|\n");
-  for (const char* load : {"idle CPU", "2 busy processes"}) {
-    for (const Beside& beside : conditions) {
-      Holes sum;
-      for (const CostRun& run : all) {
-        if (run.load != load || run.tessel != beside.label()) continue;
-        sum.count += run.holes.count;
-        sum.totalMs += run.holes.totalMs;
-        sum.longestMs = std::max(sum.longestMs, run.holes.longestMs);
-        sum.jumps += run.holes.jumps;
+      "| other program | CPU | Tessel | holes ≥ 1 ms | their ms | longest ms | jumps "
+      "|\n|---|---|---|---|---|---|---|\n");
+  for (const TonePlayer& player : kTonePlayers) {
+    for (const char* load : {"idle CPU", "2 busy processes"}) {
+      for (const Beside& beside : conditions) {
+        Holes sum;
+        int counted = 0;
+        for (const CostRun& run : all) {
+          if (run.player != player.name || run.load != load || run.tessel != beside.label())
+            continue;
+          ++counted;
+          sum.count += run.holes.count;
+          sum.totalMs += run.holes.totalMs;
+          sum.longestMs = std::max(sum.longestMs, run.holes.longestMs);
+          sum.jumps += run.holes.jumps;
+        }
+        if (counted == 0) continue;
+        std::printf("| %s | %s | %s | %d | %.1f | %.1f | %d |\n", player.name, load,
+                    beside.label().c_str(), sum.count, sum.totalMs, sum.longestMs, sum.jumps);
       }
-      std::printf("| %s | %s | %d | %.1f | %.1f | %d |\n", load, beside.label().c_str(), sum.count,
-                  sum.totalMs, sum.longestMs, sum.jumps);
     }
   }
   std::printf("\n");
@@ -599,18 +626,20 @@ void cycleStudy(int requests, int runs) {
 int main(int argc, char** argv) {
   int requests = 30, runs = 3;
   bool cycles = false;
-  std::string only;  // "pipewire" or "pulseaudio": that server alone
+  std::string only;    // "pipewire" or "pulseaudio": that server alone
+  std::string player;  // with --cycles: "pw-play" or "pacat" alone
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--requests" && i + 1 < argc) requests = std::max(1, std::atoi(argv[++i]));
     if (arg == "--runs" && i + 1 < argc) runs = std::max(0, std::atoi(argv[++i]));
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
     if (arg == "--cycles") cycles = true;
+    if (arg == "--player" && i + 1 < argc) player = argv[++i];
   }
   std::printf("## Sound on real servers (load average at the start %s)\n\n",
               bench::loadAverage().c_str());
   if (cycles) {
-    if (SoundServer::installed(SoundServer::kPipeWire)) cycleStudy(requests, runs);
+    if (SoundServer::installed(SoundServer::kPipeWire)) cycleStudy(requests, runs, player);
   } else {
     for (auto kind : {SoundServer::kPipeWire, SoundServer::kPulseAudio}) {
       const bool wanted = only.empty() || (only == "pipewire") == (kind == SoundServer::kPipeWire);
