@@ -1,43 +1,62 @@
-// What the sound side costs: a PlayWave on an open device (must be a pointer swap, never a
-// decode), loading the bank at the device's format and at the recordings' own, and opening the
-// player as the program does at start-up.
+// What the sound side costs on SDL: a PlayWave on an open device (must be a pointer handed over,
+// never a decode), opening the player as the program does, what a request or a press costs when the
+// output rests and SDL must be opened again, and the output's wake-ups awake and at rest.
 //
 // The audio driver is SDL's "dummy" unless SDL_AUDIODRIVER names another, so the figures do not
-// depend on a sound server and the device open is the cheapest one SDL has.
-#include <SDL.h>
+// depend on a sound server or card: opening a device is the cheapest SDL has, and a real card's
+// driver costs more.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
+#include "support/sound_servers.h"
 
 namespace tessel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr PcmFormat kDeviceFormat = kOutputRequest;         // what SoundPlayer asks SDL for
-constexpr PcmFormat kSourceFormat{22050, AUDIO_S16SYS, 1};  // the recordings as stored
+using namespace std::chrono_literals;
 
 bool playerReady(benchmark::State& state, const SoundPlayer& player) {
-  if (!player.hasDevice()) {
-    state.SkipWithError("no audio device opened");
+  if (std::string(player.output()) != "SDL") {
+    state.SkipWithError("no SDL device opened");
     return false;
   }
-  if (player.bank().loadedCount() != kSoundCount) {
-    state.SkipWithError("the bank did not load all 48 recordings");
+  if (player.bank().readableCount() != kSoundCount) {
+    state.SkipWithError("not all 48 recordings can be read as stored");
     return false;
   }
   return true;
+}
+
+// Whether SDL's device thread runs: it exists only while a device is open. It takes its name a
+// moment after it starts.
+bool sdlDeviceThread() {
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name.starts_with("SDLAudio")) return true;
+  }
+  return false;
+}
+
+// Whether SDL's device thread is there (`open`) or gone within `limit`.
+bool deviceThreadIs(bool open, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (sdlDeviceThread() != open && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  return sdlDeviceThread() == open;
 }
 
 // Two keys in turn, so every call really replaces the clip the callback reads. The strings are
@@ -57,7 +76,7 @@ BENCHMARK(BM_PlayWave);
 
 // Context switches of the calling thread so far: voluntary ones are waits (a contended lock
 // sleeps in the kernel), involuntary ones are the scheduler taking the CPU away. They tell a slow
-// call caused by the device lock from one caused by the machine.
+// call caused by a lock from one caused by the machine.
 struct Switches {
   double voluntary = 0, involuntary = 0;
   static Switches now() {
@@ -142,7 +161,7 @@ void BM_ClockPair_Tail(benchmark::State& state) {
 }
 BENCHMARK(BM_ClockPair_Tail);
 
-// A key with no recording still takes the lock and cuts the old sound off.
+// A key with no recording still takes the locks and cuts the old sound off.
 void BM_PlayWave_UnknownKey(benchmark::State& state) {
   SoundPlayer player;
   if (!playerReady(state, player)) return;
@@ -151,59 +170,9 @@ void BM_PlayWave_UnknownKey(benchmark::State& state) {
 }
 BENCHMARK(BM_PlayWave_UnknownKey);
 
-// Minor page faults of the calling thread so far.
-double pageFaults() {
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  return static_cast<double>(usage.ru_minflt);
-}
-
-// How a load meets memory. Cold is start-up: every page of the clips is touched for the first
-// time, and on a virtual machine each of those faults is dear. Warm keeps the pages of the last
-// load, leaving the decoding and conversion alone.
-enum class Heap { Cold, Warm };
-
-void BM_SoundBankLoad(benchmark::State& state, PcmFormat format, Heap heap) {
-  std::size_t bytes = 0;
-  double faults = 0;
-  for (auto _ : state) {
-    if (heap == Heap::Cold) malloc_trim(0);  // hand the freed clips' pages back to the kernel
-    const double faultsBefore = pageFaults();
-    const auto start = Clock::now();
-    SoundBank bank = SoundBank::load(format);
-    benchmark::DoNotOptimize(bank);
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    faults += pageFaults() - faultsBefore;
-    if (bank.loadedCount() != kSoundCount) {
-      state.SkipWithError("the bank did not load all 48 recordings");
-      return;
-    }
-    bytes = 0;
-    for (int slot = 0; slot < kSoundCount; ++slot) {
-      bytes += bank.clip(std::to_string(kFirstSoundKey + slot))->size();
-    }
-  }
-  state.counters["clip_bytes"] = static_cast<double>(bytes);
-  state.counters["page_faults"] = faults / static_cast<double>(state.iterations());
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
-}
-BENCHMARK_CAPTURE(BM_SoundBankLoad, device_format_cold, kDeviceFormat, Heap::Cold)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SoundBankLoad, device_format_warm, kDeviceFormat, Heap::Warm)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SoundBankLoad, source_22050_s16_mono_cold, kSourceFormat, Heap::Cold)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SoundBankLoad, source_22050_s16_mono_warm, kSourceFormat, Heap::Warm)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-
-// Only the constructor is timed, on a cold heap; what closing the device costs is kept as a
-// counter. Each close
-// waits for SDL's audio thread to notice and exit, so the iteration count is fixed rather than
-// left to the library, which would otherwise spend minutes in unmeasured closes.
+// Only the constructor is timed, on a cold heap; what closing costs is kept as a counter. Each
+// close waits for SDL's audio thread to notice and exit, so the iteration count is fixed rather
+// than left to the library, which would otherwise spend minutes in unmeasured closes.
 void BM_SoundPlayerConstruct(benchmark::State& state) {
   double closeSeconds = 0;
   for (auto _ : state) {
@@ -211,8 +180,8 @@ void BM_SoundPlayerConstruct(benchmark::State& state) {
     auto player = std::make_unique<SoundPlayer>();
     const auto built = Clock::now();
     state.SetIterationTime(std::chrono::duration<double>(built - start).count());
-    if (!player->hasDevice()) {
-      state.SkipWithError("no audio device opened");
+    if (std::string(player->output()) != "SDL") {
+      state.SkipWithError("no SDL device opened");
       return;
     }
     player.reset();
@@ -223,51 +192,101 @@ void BM_SoundPlayerConstruct(benchmark::State& state) {
 }
 BENCHMARK(BM_SoundPlayerConstruct)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
-// The device half of the constructor alone, to split construction into open + load.
-void BM_AudioDeviceOpen(benchmark::State& state) {
-  double closeSeconds = 0;
+// What a request costs on the window's thread when the output rests: SDL's audio and the device
+// are opened again before the clip is handed over. The player rests 20 ms after the last clip
+// ends, instead of the program's 5 s; the state it rests in is the same. Each iteration waits,
+// untimed, until SDL's device thread is gone and then 100 ms more (SDL's audio is shut down after
+// the thread), and checks that the request brought the thread back. `closing`: no 100 ms, the
+// request comes while the output is still shutting SDL's audio down, as a click exactly at the end
+// of the rest period would.
+enum class Wake { PlayWave, Press };
+
+void BM_AfterRest(benchmark::State& state, Wake wake, bool closing) {
+  SoundPlayer player(20ms);
+  if (!playerReady(state, player)) return;
+  std::vector<double> ms;
   for (auto _ : state) {
+    if (!deviceThreadIs(false, 10s)) {
+      state.SkipWithError("the output did not rest");
+      return;
+    }
+    if (!closing) std::this_thread::sleep_for(100ms);
     const auto start = Clock::now();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      state.SkipWithError(SDL_GetError());
+    if (wake == Wake::PlayWave) {
+      player.PlayWave("101");
+    } else {
+      player.warm();
+    }
+    const auto stop = Clock::now();
+    ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+    if (!deviceThreadIs(true, 1s)) {
+      state.SkipWithError("the request did not open the device again");
       return;
     }
-    SDL_AudioSpec want{};
-    want.freq = kDeviceFormat.rate;
-    want.format = kDeviceFormat.format;
-    want.channels = static_cast<Uint8>(kDeviceFormat.channels);
-    want.samples = kDeviceSamples;
-    want.callback = [](void*, Uint8* stream, int len) { SDL_memset(stream, 0, len); };
-    SDL_AudioSpec have{};
-    const SDL_AudioDeviceID device =
-        SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
-    if (device != 0) SDL_PauseAudioDevice(device, 0);
-    const auto opened = Clock::now();
-    state.counters["device_rate"] = have.freq;
-    state.counters["device_samples"] = have.samples;
-    state.SetIterationTime(std::chrono::duration<double>(opened - start).count());
-    if (device == 0) {
-      state.SkipWithError(SDL_GetError());
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      return;
-    }
-    SDL_CloseAudioDevice(device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    closeSeconds += std::chrono::duration<double>(Clock::now() - opened).count();
   }
-  state.counters["close_ms"] = 1e3 * closeSeconds / static_cast<double>(state.iterations());
+  std::sort(ms.begin(), ms.end());
+  state.counters["p50_ms"] = ms[ms.size() / 2];
+  state.counters["max_ms"] = ms.back();
 }
-BENCHMARK(BM_AudioDeviceOpen)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AfterRest, PlayWave, Wake::PlayWave, false)
+    ->UseManualTime()
+    ->Iterations(30)
+    ->Repetitions(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AfterRest, press, Wake::Press, false)
+    ->UseManualTime()
+    ->Iterations(30)
+    ->Repetitions(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AfterRest, PlayWave_while_closing, Wake::PlayWave, true)
+    ->UseManualTime()
+    ->Iterations(30)
+    ->Repetitions(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Wake-ups (context switches) of every thread but the calling one over 10 s: with the device open
+// (a rest period longer than the span), and from 1 s after it rested.
+enum class Idle { Open, Resting };
+
+void BM_IdleWakeUps(benchmark::State& state, Idle idle) {
+  SoundPlayer player(idle == Idle::Open ? std::chrono::milliseconds(1h) : 20ms);
+  if (!playerReady(state, player)) return;
+  player.PlayWave("101");
+  if (idle == Idle::Resting) {
+    if (!deviceThreadIs(false, 10s)) {
+      state.SkipWithError("the output did not rest");
+      return;
+    }
+    std::this_thread::sleep_for(1s);  // the rest thread finishes closing SDL's audio
+  }
+  constexpr auto kSpan = 10s;
+  long switches = 0;
+  for (auto _ : state) {
+    const long before = testing::otherThreadSwitches();
+    std::this_thread::sleep_for(kSpan);
+    switches = testing::otherThreadSwitches() - before;
+    state.SetIterationTime(std::chrono::duration<double>(kSpan).count());
+  }
+  state.counters["wakeups"] = static_cast<double>(switches);
+  state.counters["device_thread"] = sdlDeviceThread() ? 1 : 0;
+}
+BENCHMARK_CAPTURE(BM_IdleWakeUps, device_open, Idle::Open)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_IdleWakeUps, resting, Idle::Resting)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace tessel
 
 int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", /*overwrite=*/0);
-  // Left alone, glibc moves its trim threshold after the first large free, so whether a load
-  // found its pages still mapped would depend on which benchmarks ran before it. With the
-  // threshold pinned, freed memory stays mapped until a benchmark trims on purpose (the cold ones).
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
   benchmark::AddCustomContext("SDL_AUDIODRIVER", std::getenv("SDL_AUDIODRIVER"));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

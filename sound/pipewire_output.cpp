@@ -15,10 +15,6 @@
 namespace tessel {
 namespace {
 
-// The cycle asked of the graph while the stream runs: 128 frames at the usual 48 kHz, 2.7 ms. A
-// request waits for the next cycle and then one or two more before the sink plays it.
-constexpr const char* kCycle = "128/48000";
-
 std::tuple<int, int, int> version(const char* text) {
   int major = 0, minor = 0, micro = 0;
   std::sscanf(text, "%d.%d.%d", &major, &minor, &micro);
@@ -115,8 +111,8 @@ const pw_registry_events PipeWireOutput::Listeners::kRegistry = [] {
   return events;
 }();
 
-PipeWireOutput::PipeWireOutput(std::chrono::milliseconds rest)
-    : rest_(rest), listeners_(std::make_unique<Listeners>()) {
+PipeWireOutput::PipeWireOutput(std::chrono::milliseconds rest, int cycle)
+    : rest_(rest), cycle_(cycle), listeners_(std::make_unique<Listeners>()) {
   const auto unavailable = [this](std::string why) {
     setProblem(std::move(why));
     setState(State::Unavailable);
@@ -188,8 +184,10 @@ void PipeWireOutput::reconnect() {
 }
 
 void PipeWireOutput::openStream() {
-  pw_properties* props = pipewire().propertiesNew(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY,
-                                                  "Playback", PW_KEY_NODE_LATENCY, kCycle, nullptr);
+  const std::string latency = std::to_string(cycle_) + "/48000";
+  pw_properties* props =
+      pipewire().propertiesNew(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
+                               PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
   stream_ = pipewire().streamNew(core_, "kana", props);
   if (!stream_) return fail("the stream could not be made");
   pipewire().streamAddListener(stream_, &listeners_->stream, &Listeners::kStream, this);

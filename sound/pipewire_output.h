@@ -1,7 +1,7 @@
 // The recordings on PipeWire, through its own protocol, where PipeWire is the desktop's sound
 // server. Its PulseAudio layer never runs a client's stream on a cycle shorter than 256 frames
 // (5.3 ms), so a request made there waits two or three of those before it is heard; a native
-// stream asks for a 128-frame cycle (2.7 ms) while it plays.
+// stream asks for a shorter cycle (kPipeWireCycle) while it plays.
 //
 // Everything that talks to the server happens on PipeWire's own thread, driven by its events; the
 // caller's thread only locks that thread's loop for a moment and never waits for an answer. The
@@ -30,10 +30,16 @@ struct spa_source;
 
 namespace tessel {
 
+// The cycle asked of the graph while the stream runs, in frames at the usual 48 kHz. A request
+// waits for the next cycle and then one or two more before the sink plays it; and while the stream
+// runs, every other program on the same sink must deliver its sound on this cycle too.
+inline constexpr int kPipeWireCycle = 128;
+
 class PipeWireOutput : public Output {
  public:
-  // Starts connecting; Unavailable at once where libpipewire is missing or too old.
-  explicit PipeWireOutput(std::chrono::milliseconds rest);
+  // Starts connecting; Unavailable at once where libpipewire is missing or too old. `cycle`: the
+  // frames of the graph's cycle to ask for while the stream runs (the benchmarks try others).
+  explicit PipeWireOutput(std::chrono::milliseconds rest, int cycle = kPipeWireCycle);
   ~PipeWireOutput() override;
 
   const char* name() const override { return "PipeWire"; }
@@ -55,6 +61,7 @@ class PipeWireOutput : public Output {
   static void rested(void* self, std::uint64_t expirations);
 
   std::chrono::milliseconds rest_;
+  int cycle_;
   std::unique_ptr<Listeners> listeners_;
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;

@@ -196,11 +196,13 @@ inline long sinkLatencyUs() {
 
 // Records the null sink's monitor, both channels at the recordings' own rate, noting when each
 // fragment arrived. Created corked, so that it keeps the sink running only between start() and
-// stop(). Connects to the server in the environment, as the player does.
+// stop(). Connects to the server in the environment, as the player does. The fragment it asks for
+// sets how soon sound arrives, and on PipeWire also the graph's cycle while it records: a long one
+// leaves the cycle to the other programs.
 class MonitorRecorder {
  public:
   static constexpr int kRate = 22050;
-  MonitorRecorder() {
+  explicit MonitorRecorder(std::chrono::milliseconds fragment = std::chrono::milliseconds(2)) {
     loop_ = pa_threaded_mainloop_new();
     pa_threaded_mainloop_start(loop_);
     pa_threaded_mainloop_lock(loop_);
@@ -213,7 +215,7 @@ class MonitorRecorder {
     pa_stream_set_read_callback(stream_, &MonitorRecorder::arrived, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.fragsize = 2 * 4 * kRate / 1000;  // 2 ms
+    attr.fragsize = static_cast<uint32_t>(fragment.count() * 4 * kRate / 1000);
     pa_stream_connect_record(
         stream_, (std::string(kSink) + ".monitor").c_str(), &attr,
         static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY));
