@@ -23,7 +23,7 @@ run: configure
 # Everything, with the sanitized copy of the program the robustness tests use. The sound-server
 # tests spend nearly all their time waiting on private servers, so they run first, three to a core,
 # and then the rest, one to a core; both halves always run.
-test: CMAKE_ARGS += -DBUILD_TESTING=ON -DTESSEL_SANITIZE=ON
+test: CMAKE_ARGS += -DBUILD_TESTING=ON -DTESSEL_SANITIZE=ON -DTESSEL_BENCHMARKS=ON
 test: SETUP_ARGS = --tests
 test: configure
 	@cmake --build $(BUILD) -j $(JOBS)

@@ -20,7 +20,7 @@
 
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
-#include "support/sound_servers.h"
+#include "testbed/sound_servers.h"
 
 namespace tessel {
 namespace {
@@ -263,9 +263,9 @@ void BM_IdleWakeUps(benchmark::State& state, Idle idle) {
   constexpr auto kSpan = 10s;
   long switches = 0;
   for (auto _ : state) {
-    const long before = testing::otherThreadSwitches();
+    const long before = testbed::otherThreadSwitches();
     std::this_thread::sleep_for(kSpan);
-    switches = testing::otherThreadSwitches() - before;
+    switches = testbed::otherThreadSwitches() - before;
     state.SetIterationTime(std::chrono::duration<double>(kSpan).count());
   }
   state.counters["wakeups"] = static_cast<double>(switches);

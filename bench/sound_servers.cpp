@@ -1,6 +1,6 @@
 // Click-to-sound, idle wake-ups and server CPU on real sound servers: private PipeWire (with
 // pipewire-pulse and WirePlumber) and PulseAudio instances with a null sink, started and stopped
-// here (tests/support/sound_servers.h). Prints Markdown.
+// here (testbed/sound_servers.h). Prints Markdown.
 //
 // Click-to-sound is the time from PlayWave to the arrival of the first audible sample on the
 // sink's monitor, read by the tests' MonitorRecorder, a record stream with 2 ms fragments (so it
@@ -15,7 +15,7 @@
 //
 //   tessel_sound_servers [--requests N] [--only pipewire|pulseaudio]
 //   tessel_sound_servers --cycles [--requests N] [--runs N] [--player pw-play|pacat]
-#include "support/sound_servers.h"
+#include "testbed/sound_servers.h"
 
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -38,9 +38,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using tessel::testing::Clock;
-using tessel::testing::MonitorRecorder;
-using tessel::testing::SoundServer;
+using tessel::testbed::Clock;
+using tessel::testbed::MonitorRecorder;
+using tessel::testbed::SoundServer;
 
 // The fields of /proc/PID[/task/TID]/stat after the command name; field n (1-based, as in proc(5))
 // is at n - 3.
@@ -115,7 +115,7 @@ std::string key(int i) {
 
 // Playback streams on the server now (pactl list sink-inputs).
 int playbackStreams() {
-  const std::string list = tessel::testing::output("pactl list sink-inputs short 2>/dev/null");
+  const std::string list = tessel::testbed::output("pactl list sink-inputs short 2>/dev/null");
   return static_cast<int>(std::count(list.begin(), list.end(), '\n'));
 }
 
@@ -216,10 +216,10 @@ std::optional<double> atAnyPoint(Player& player, MonitorRecorder& recorder, int 
 // Idle for 10 s: server CPU (ms) and wake-ups per second of this process's other threads.
 std::pair<double, double> idle(const SoundServer& server) {
   const double cpu = serverCpuMs(server);
-  const long switches = tessel::testing::otherThreadSwitches();
+  const long switches = tessel::testbed::otherThreadSwitches();
   std::this_thread::sleep_for(10s);
   return {serverCpuMs(server) - cpu,
-          static_cast<double>(tessel::testing::otherThreadSwitches() - switches) / 10};
+          static_cast<double>(tessel::testbed::otherThreadSwitches() - switches) / 10};
 }
 
 const char* serverName(SoundServer::Kind kind) {
@@ -466,13 +466,13 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const TonePl
   run.player = tonePlayer.name;
   run.load = busy ? std::to_string(busy) + " busy processes" : "idle CPU";
   run.tessel = beside.label();
-  const pid_t player = tessel::testing::spawn(tonePlayer.command + tone);
+  const pid_t player = tessel::testbed::spawn(tonePlayer.command + tone);
   if (beside.realTime) ::setenv("PIPEWIRE_CONFIG_NAME", "client-rt.conf", 1);
   OneOutput tessel(std::make_unique<tessel::PipeWireOutput>(
       tessel::kRestAfterSound, beside.cycle.value_or(tessel::kPipeWireCycle)));
   ::unsetenv("PIPEWIRE_CONFIG_NAME");
   if (!ready(tessel)) {
-    tessel::testing::end(player, SIGTERM);
+    tessel::testbed::end(player, SIGTERM);
     return run;
   }
   if (beside.cycle) tessel.warm();
@@ -483,8 +483,8 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const TonePl
   std::this_thread::sleep_for(1s);
   run.loadAverage = bench::loadAverage();
   run.tesselRealTime = threadsOf("self", 0ms).find("FIFO") != std::string::npos;
-  const long playerSwitches = tessel::testing::threadSwitches(std::to_string(player));
-  const long serverSwitches = tessel::testing::serverSwitches(server);
+  const long playerSwitches = tessel::testbed::threadSwitches(std::to_string(player));
+  const long serverSwitches = tessel::testbed::serverSwitches(server);
   const double serverCpu = serverCpuMs(server);
   const std::size_t from = recorder->size();
   const auto t0 = Clock::now();
@@ -495,11 +495,11 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const TonePl
   }
   recorder->stop();
   run.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-  run.playerWakeups = static_cast<double>(tessel::testing::threadSwitches(std::to_string(player)) -
+  run.playerWakeups = static_cast<double>(tessel::testbed::threadSwitches(std::to_string(player)) -
                                           playerSwitches) /
                       run.seconds;
   run.serverWakeups =
-      static_cast<double>(tessel::testing::serverSwitches(server) - serverSwitches) / run.seconds;
+      static_cast<double>(tessel::testbed::serverSwitches(server) - serverSwitches) / run.seconds;
   run.serverCpu = serverCpuMs(server) - serverCpu;
   load.reset();
   // Without the first and last 50 ms: the recorder's own start and stop.
@@ -511,7 +511,7 @@ CostRun costRun(const SoundServer& server, const std::string& tone, const TonePl
   }
   run.holes = holesIn(left);
   recorder.reset();
-  tessel::testing::end(player, SIGTERM);
+  tessel::testbed::end(player, SIGTERM);
   return run;
 }
 
@@ -553,7 +553,7 @@ void cycleStudy(int requests, int runs, const std::string& onlyPlayer) {
   std::printf("### What the cycle costs another program\n\n");
   {
     // The threads' scheduling, seen once while the tone plays beside a running Tessel.
-    const pid_t player = tessel::testing::spawn("pw-play --latency=1024 " + tone);
+    const pid_t player = tessel::testbed::spawn("pw-play --latency=1024 " + tone);
     OneOutput tessel(std::make_unique<tessel::PipeWireOutput>(tessel::kRestAfterSound));
     ready(tessel);
     tessel.warm();
@@ -564,7 +564,7 @@ void cycleStudy(int requests, int runs, const std::string& onlyPlayer) {
         "process (Tessel's output and the benchmark's main thread): %s.\n\n",
         tessel::kPipeWireCycle, threadsOf(std::to_string(server.pids().at(0)), 1s).c_str(),
         threadsOf(std::to_string(player), 1s).c_str(), threadsOf("self", 1s).c_str());
-    tessel::testing::end(player, SIGTERM);
+    tessel::testbed::end(player, SIGTERM);
   }
   std::vector<Beside> conditions{{}};
   for (int cycle : kCycles) conditions.push_back({cycle});

@@ -15,15 +15,15 @@
 #include "sound/pipewire_output.h"
 #include "sound/sound_player.h"
 #include "support/recorders.h"
-#include "support/sound_servers.h"
+#include "testbed/sound_servers.h"
 #include "window/after_first_paint.h"
 #include "window/frm_tessel.h"
 
 namespace tessel {
 namespace {
 
-using testing::MonitorRecorder;
-using testing::SoundServer;
+using testbed::MonitorRecorder;
+using testbed::SoundServer;
 using namespace std::chrono_literals;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -35,8 +35,8 @@ constexpr auto kSlowdown = 1;
 // Whether `done` comes true within `limit`, asking every 10 ms.
 template <class Done>
 bool eventually(Done done, std::chrono::milliseconds limit) {
-  const auto deadline = testing::Clock::now() + limit;
-  while (!done() && testing::Clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  const auto deadline = testbed::Clock::now() + limit;
+  while (!done() && testbed::Clock::now() < deadline) std::this_thread::sleep_for(10ms);
   return done();
 }
 
@@ -80,7 +80,7 @@ class OnSoundServer : public ::testing::TestWithParam<SoundServer::Kind> {
     recorder_->start();
     std::this_thread::sleep_for(100ms);  // a fresh record stream delivers its first part late
     const std::size_t from = recorder_->size();
-    const auto start = testing::Clock::now();
+    const auto start = testbed::Clock::now();
     play();
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(clipMs(key))) + 300ms);
     const auto onset = recorder_->soundAfter(from);
@@ -146,7 +146,7 @@ TEST_P(OnSoundServer, HeardAtOnceOnEverySpeakerRestsOnTimeAndComesBackAfterARest
   // The output runs through the clip and the rest period after it, then rests, and the server
   // suspends the sink; a press alone starts it and lets it rest again.
   ASSERT_TRUE(server_->waitForSink("SUSPENDED", 10s)) << "now " << server_->sinkState();
-  const auto requested = testing::Clock::now();
+  const auto requested = testbed::Clock::now();
   player_->PlayWave("106");
   const auto restAt = requested + playingTime(*bank_.clip("106")) + kRest;
   std::this_thread::sleep_until(restAt - 250ms);
@@ -163,9 +163,9 @@ TEST_P(OnSoundServer, HeardAtOnceOnEverySpeakerRestsOnTimeAndComesBackAfterARest
   server_->stop(SIGKILL);
   std::this_thread::sleep_for(200ms);
   for (int i = 0; i < 20; ++i) {
-    const auto start = testing::Clock::now();
+    const auto start = testbed::Clock::now();
     player_->PlayWave("101");
-    EXPECT_LT(testing::Clock::now() - start, 20ms * kSlowdown) << "PlayWave waited for the server";
+    EXPECT_LT(testbed::Clock::now() - start, 20ms * kSlowdown) << "PlayWave waited for the server";
   }
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), ::testing::MatchesRegex("([^\n]*\n)?"));
   ASSERT_TRUE(startServer());
@@ -179,7 +179,7 @@ TEST_P(OnSoundServer, HeardAtOnceOnEverySpeakerRestsOnTimeAndComesBackAfterARest
 TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
   ASSERT_TRUE(startServer());
   recorder_.reset();  // only the music and Tessel on the server
-  const pid_t music = testing::spawn("pacat --raw --latency-msec=500 /dev/zero");
+  const pid_t music = testbed::spawn("pacat --raw --latency-msec=500 /dev/zero");
   // The music settles at its latency and rhythm: PulseAudio wakes up less often in the first
   // seconds after it starts.
   std::this_thread::sleep_for(6s);
@@ -190,11 +190,11 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
     long sinkLatencyUs = 0, serverWakeups = LONG_MAX, ourWakeups = LONG_MAX;
   } alone, resting;
   const auto span = [&](Costs& costs) {
-    const long server = testing::serverSwitches(*server_), ours = testing::otherThreadSwitches();
+    const long server = testbed::serverSwitches(*server_), ours = testbed::otherThreadSwitches();
     std::this_thread::sleep_for(5s);
-    costs.serverWakeups = std::min(costs.serverWakeups, testing::serverSwitches(*server_) - server);
-    costs.ourWakeups = std::min(costs.ourWakeups, testing::otherThreadSwitches() - ours);
-    costs.sinkLatencyUs = testing::sinkLatencyUs();
+    costs.serverWakeups = std::min(costs.serverWakeups, testbed::serverSwitches(*server_) - server);
+    costs.ourWakeups = std::min(costs.ourWakeups, testbed::otherThreadSwitches() - ours);
+    costs.sinkLatencyUs = testbed::sinkLatencyUs();
   };
   for (int round = 0; round < 2; ++round) {
     span(alone);
@@ -205,7 +205,7 @@ TEST_P(OnSoundServer, RestingCostsOtherProgramsNothing) {
     span(resting);
     player_.reset();
   }
-  testing::end(music, SIGTERM);
+  testbed::end(music, SIGTERM);
   // At most a tenth more. After Tessel's stream has come and gone PulseAudio may settle the music
   // at a calmer rhythm than before, never a busier one.
   EXPECT_LE(resting.serverWakeups, alone.serverWakeups * 1.1)

@@ -17,7 +17,7 @@
 #include "sound/sdl_output.h"
 #include "sound/sound_bank.h"
 #include "sound/sound_player.h"
-#include "support/sound_servers.h"
+#include "testbed/sound_servers.h"
 
 namespace tessel {
 namespace {
@@ -184,9 +184,9 @@ TEST_F(DiskOutput, RestsAfterTheRestPeriodAndWakesForTheNextRequest) {
   ASSERT_FALSE(out->open()) << "still running after the rest period";
   EXPECT_NE(find(heard(), first), std::string::npos) << "the clip was not heard whole";
 
-  const long before = testing::otherThreadSwitches();
+  const long before = testbed::otherThreadSwitches();
   std::this_thread::sleep_for(5s);
-  EXPECT_EQ(testing::otherThreadSwitches() - before, 0) << "threads woke up while resting";
+  EXPECT_EQ(testbed::otherThreadSwitches() - before, 0) << "threads woke up while resting";
 
   const Clip& next = *bank.clip("106");
   out->play(Request::at(SoundClock::now(), &next));

@@ -1,6 +1,6 @@
-// Private sound servers with a null sink, for the sound-server tests and benchmarks. Each lives in
-// its own runtime directory, which this process's environment then points at (so the player under
-// test and pactl find it), and runs as root or not.
+// Private sound servers with a null sink, for the sound-server tests and the benchmarks. Each lives
+// in its own runtime directory, which this process's environment then points at (so the player
+// under test and pactl find it), and runs as root or not.
 #pragma once
 
 #include <pulse/pulseaudio.h>
@@ -22,7 +22,9 @@
 #include <thread>
 #include <vector>
 
-namespace tessel::testing {
+#include "sound/sound_bank.h"
+
+namespace tessel::testbed {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -201,7 +203,7 @@ inline long sinkLatencyUs() {
 // leaves the cycle to the other programs.
 class MonitorRecorder {
  public:
-  static constexpr int kRate = 22050;
+  static constexpr int kRate = kRecordingFormat.rate;
   explicit MonitorRecorder(std::chrono::milliseconds fragment = std::chrono::milliseconds(2)) {
     loop_ = pa_threaded_mainloop_new();
     pa_threaded_mainloop_start(loop_);
@@ -316,4 +318,4 @@ class MonitorRecorder {
   std::size_t fragment_ = 0;                                         // frames, the largest
 };
 
-}  // namespace tessel::testing
+}  // namespace tessel::testbed
