@@ -2,10 +2,10 @@
 # The Debian package as a user gets it: built by cpack from this build tree, unpacked into a
 # scratch root, its desktop files checked where they landed, and the unpacked program started
 # under Xvfb by the end-to-end scripts (window, a click heard, Close exits 0).
-# Usage: package_test.sh CPACK BUILD_DIR AUDIO_MATCH WORKDIR VERSION
+# Usage: package_test.sh CPACK BUILD_DIR AUDIO_MATCH WORKDIR VERSION APP_ID
 # Exit status: 0 pass, 1 fail, 77 when the end-to-end part is skipped for lack of its tools.
 set -uo pipefail
-cpack=$1 build=$2 audio_match=$3 work=$4 version=$5
+cpack=$1 build=$2 audio_match=$3 work=$4 version=$5 app_id=$6
 e2e=$(dirname "$0")/e2e
 fail() {
   echo "FAIL: $*" >&2
@@ -36,7 +36,7 @@ dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 for file in usr/share/doc/tessel/copyright usr/share/man/man1/tessel.1.gz; do
   [ -s "$root/$file" ] || fail "not in the package: $file"
 done
-desktop=$root/usr/share/applications/org.tessel.Tessel.desktop
+desktop=$root/usr/share/applications/$app_id.desktop
 desktop-file-validate "$desktop" || fail "desktop file does not validate"
 # The whole tree: the metainfo and the desktop file it names as its launcher.
 appstreamcli validate-tree --no-net --pedantic "$root" || fail "metainfo does not validate in place"

@@ -82,7 +82,7 @@ TEST_F(X11Window, TheFrameOffersNoMaximiseAndTheClassMatchesTheLauncher) {
   EXPECT_EQ(hints[2] & (1 | 0x40), 0u) << "decorations " << hints[2];  // 0x40: maximise
   XFree(data);
 
-  QFile desktopFile(QStringLiteral(TESSEL_SOURCE_DIR "/data/org.tessel.Tessel.desktop"));
+  QFile desktopFile(QStringLiteral(TESSEL_DESKTOP_FILE));
   ASSERT_TRUE(desktopFile.open(QIODevice::ReadOnly));
   XClassHint wmClass{};
   ASSERT_TRUE(XGetClassHint(x(), window.winId(), &wmClass));
