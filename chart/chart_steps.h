@@ -11,7 +11,7 @@
 
 namespace tessel {
 
-enum class ChartStep { Up, Down, Left, Right, ToHiragana, ToKatakana, First, Last };
+enum class ChartStep : std::uint8_t { Up, Down, Left, Right, ToHiragana, ToKatakana, First, Last };
 
 // The cell one `step` away from cell `index`, which must name a cell; `index` itself where the
 // step leads off the chart (left of ん's column, right of あ's, or into a half it is already in).

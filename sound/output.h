@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -58,7 +59,7 @@ class RequestSlot {
 
 class Output {
  public:
-  enum class State {
+  enum class State : std::uint8_t {
     Starting,     // connecting; requests wait, and are dropped if they wait too long
     Ready,        // playing what it is asked, at once
     Down,         // no server now: reconnect() tries again
