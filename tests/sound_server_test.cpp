@@ -186,6 +186,23 @@ TEST_P(OnSoundServer, HeardAtOnceOnEverySpeakerRestsOnTimeAndComesBackAfterARest
   EXPECT_TRUE(server_->waitForSink("SUSPENDED", 10s)) << "a press alone kept the output running";
   EXPECT_GT(heard("106").left, 100) << "not heard after a rest";
 
+  // The output starts to rest while the server is stopped, and a request comes before the server
+  // has answered: that late answer must not end what the request started.
+  player_->PlayWave("101");
+  const auto resting = testbed::Clock::now() + playingTime(*bank_.clip("101")) + kRest;
+  EXPECT_GT(heard("106",
+                  [&] {
+                    std::this_thread::sleep_until(resting - 50ms);
+                    server_->signal(SIGSTOP);
+                    std::this_thread::sleep_until(resting + 50ms);
+                    player_->PlayWave("106");
+                    std::this_thread::sleep_for(20ms);
+                    server_->signal(SIGCONT);
+                  })
+                .left,
+            clipMs("106") - 40)
+      << "a request made as the output rested was lost";
+
   // The server killed: requests return at once, one line at most; heard once it is back.
   recorder_.reset();
   ::testing::internal::CaptureStderr();
