@@ -133,6 +133,42 @@ TEST(CrispGroup, IsReadWhateverTheLayoutAndRefusedWhereARectangleIsUnreadable) {
   }
 }
 
+// Each edge of a grid rectangle goes to the nearest device pixel boundary on its own axis, and a
+// rectangle thinner than a device pixel keeps one.
+TEST(CrispGroup, EdgesGoToTheNearestDevicePixelOnTheirOwnAxisAndNoneVanishes) {
+  struct Case {
+    const char* rect;
+    QSize logical;
+    qreal dpr;
+    QRect expected;  // device pixels
+  };
+  for (const Case& c : {
+           Case{R"(x="1" y="1" width="2" height="1")", QSize(4, 8), 1.0, QRect(1, 2, 2, 2)},
+           Case{R"(x="1" y="1" width="1" height="2")", QSize(8, 4), 1.0, QRect(2, 1, 2, 2)},
+           Case{R"(x="1.1" y="1" width="0.2" height="2")", QSize(4, 4), 1.0, QRect(1, 1, 1, 2)},
+           Case{R"(x="2.4" y="2.4" width="0.1" height="0.1")", QSize(4, 4), 1.25,
+                QRect(3, 3, 1, 1)},
+       }) {
+    const QImage image =
+        renderSvg(QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4">)"
+                             R"(<g shape-rendering="crispEdges"><rect fill="#000080" )") +
+                      c.rect + "/></g></svg>",
+                  c.logical, c.dpr);
+    ASSERT_FALSE(image.isNull()) << c.rect;
+    QRect inked;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, y) != QColor(0, 0, 128)) continue;
+        inked |= QRect(x, y, 1, 1);
+        ++count;
+      }
+    }
+    EXPECT_EQ(inked, c.expected) << c.rect;
+    EXPECT_EQ(count, c.expected.width() * c.expected.height()) << c.rect;
+  }
+}
+
 // The window shows the captions the build drew; they must be the ones the program would draw
 // itself where the build drew none: same font, style and layout, pixel for pixel.
 TEST(CaptionLayers, EveryOneTheBuildDrewIsWhatTheProgramDraws) {

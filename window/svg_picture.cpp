@@ -12,6 +12,8 @@
 namespace tessel {
 namespace {
 
+int drawnHere = 0;
+
 // The build's drawing of `resource`, if it made one for this size and ratio. The image reads the
 // executable's own pages: nothing is decoded or copied.
 QImage builtRaster(const QString& resource, QSize logicalSize, qreal dpr) {
@@ -39,6 +41,7 @@ QImage builtOrDrawn(const QString& resource, QSize logicalSize, qreal dpr, Draw 
                           .arg(logicalSize.height())
                           .arg(dpr);
   if (auto it = drawn.constFind(key); it != drawn.constEnd()) return *it;
+  ++drawnHere;
   return *drawn.insert(key, draw());
 }
 
@@ -55,6 +58,10 @@ QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr) {
 QImage captionImage(const CaptionLook& look, const QStyle& style, qreal dpr) {
   return builtOrDrawn(look.resource(style), look.size, dpr,
                       [&] { return drawCaptionLayer(look, style, dpr); });
+}
+
+int picturesDrawnAtRunTime() {
+  return drawnHere;
 }
 
 QIcon artworkIcon(const QString& resource) {

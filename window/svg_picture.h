@@ -19,6 +19,10 @@ QImage artworkImage(const QString& resource, QSize logicalSize, qreal dpr);
 // A caption's text layer (caption_layer.h): the build's drawing, else one drawn on first use.
 QImage captionImage(const CaptionLook& look, const QStyle& style, qreal dpr);
 
+// How many pictures and captions were drawn here because the build had drawn none for their
+// look and ratio. At the ratios the build draws, in the style it draws for, none should be.
+int picturesDrawnAtRunTime();
+
 // The window icon drawn from `resource`: in the sizes the build drew, or from the SVG if it drew
 // none.
 QIcon artworkIcon(const QString& resource);
