@@ -108,6 +108,10 @@ def ctest(build, selector, log):
     return failed or ([("ctest", f"exit {code}")] if code else [])
 
 
+def exact(name):
+    return "^" + re.escape(name) + "$"
+
+
 def confirmed(build, include, exclude, log):
     """Runs the tests `include` picks (all if None) but those `exclude` names. A test that fails
     but passes when run again is only unsteady (the sound servers' timings on a busy machine): it
@@ -119,10 +123,10 @@ def confirmed(build, include, exclude, log):
                                *(["-E", "|".join(left_out)] if left_out else [])], log)
         if not failed:
             break
-        again = {n for n, _ in ctest(build, ["--rerun-failed"], log)}
+        again = {n for n, _ in ctest(build, ["-R", "|".join(exact(n) for n, _ in failed)], log)}
         if twice := [(n, how) for n, how in failed if n in again]:
             return twice, unsteady
-        unsteady += ["^" + re.escape(n) + "$" for n, _ in failed]
+        unsteady += [exact(n) for n, _ in failed]
     return [], unsteady
 
 
@@ -165,7 +169,7 @@ def stage_tests(build):
     return patterns + ["^static_checks$"]
 
 
-def try_mutant(m, build_dir, stages, log):
+def try_mutant(m, build_dir, stages, ignored, log):
     original, mutated = mutated_text(m)
     JOURNAL.write_text(json.dumps({"file": m["file"], "text": original}))
     began = time.monotonic()
@@ -173,7 +177,8 @@ def try_mutant(m, build_dir, stages, log):
         (ROOT / m["file"]).write_text(mutated)
         failed, unsteady = [], []
         for n, targets in enumerate(STAGES + [[]]):  # the last: everything else
-            selected = (stages[n], []) if targets else (None, stages)  # and static_checks
+            # The last stage: everything else but static_checks.
+            selected = (stages[n], ignored) if targets else (None, stages + ignored)
             if broken := build([build_dir, "-j2", *(["--target", *targets] if targets else [])], log):
                 return broken
             failed, flaky = confirmed(build_dir, *selected, log)
@@ -201,14 +206,17 @@ def main():
     p.add_argument("--build", default="build")
     p.add_argument("--list", default=str(ROOT / "tools/mutants.txt"))
     p.add_argument("--results", default="mutants.jsonl")
-    p.add_argument("--only", help="comma-separated ids (file:line) to run")
+    p.add_argument("--only", help="comma-separated ids (file:line) to run, in that order")
     p.add_argument("--check", action="store_true")
+    p.add_argument("--ignore", action="append", default=[], metavar="TEST",
+                   help="a test that fails without any fault here, so tells nothing (repeatable)")
     args = p.parse_args()
     restore()  # from a run that was killed
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))  # so `finally` restores
     mutants = read_list(Path(args.list))
     if args.only:
-        mutants = [m for m in mutants if m["id"] in args.only.split(",")]
+        order = args.only.split(",")  # and in this order
+        mutants = sorted((m for m in mutants if m["id"] in order), key=lambda m: order.index(m["id"]))
     if args.check:
         bad = [m["id"] for m in mutants if not check_format(m)]
         print(f"{len(mutants)} faults apply; not formatted: {', '.join(bad) or 'none'}")
@@ -219,10 +227,13 @@ def main():
         done = {r["id"]: r for r in map(json.loads, results.read_text().splitlines())}
     stages = stage_tests(args.build)
     log = str(results.with_suffix(".log"))
+    # Without a fault the cheap tests must pass, or every fault would look caught.
+    if build([args.build, "-j2", "--target", *STAGES[0]], log) or ctest(args.build, ["-R", stages[0]], log):
+        sys.exit(f"the cheap tests fail without any fault: see {log}")
     for m in mutants:
         if m["id"] in done:
             continue
-        r = try_mutant(m, args.build, stages, log)
+        r = try_mutant(m, args.build, stages, [exact(n) for n in args.ignore], log)
         r = {"id": m["id"], "why": m["why"], "seconds": m["seconds"], **r}
         done[m["id"]] = r
         with results.open("a") as out:
