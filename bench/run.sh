@@ -19,7 +19,7 @@ export SDL_AUDIODRIVER=dummy
 
 for tool in Xvfb xdotool /usr/bin/python3; do
   command -v "$tool" >/dev/null || {
-    echo "run.sh: $tool is not installed (make setup installs it)" >&2
+    echo "run.sh: $tool is not installed (bash tools/setup.sh --tests installs it)" >&2
     exit 1
   }
 done

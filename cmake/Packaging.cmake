@@ -46,10 +46,13 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0 (>= 16.1+dfsg1), libsdl2-2.0-0 (>= 2
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libpipewire-0.3-0 (>= ${TESSEL_PIPEWIRE_MINIMUM})")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The hardening Debian builds its own packages with (dpkg-buildflags): checked string and memory
-# calls, and a table of library addresses made read-only once loaded. Not for Debug builds,
-# where fortification needs the optimiser they turn off.
+# calls, a guard on the stack of functions with arrays, and a table of library addresses made
+# read-only once loaded. Fortification not for Debug builds, where it needs the optimiser they
+# turn off.
 target_compile_definitions(tessel_core PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 target_compile_definitions(tessel PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+target_compile_options(tessel_core PRIVATE -fstack-protector-strong)
+target_compile_options(tessel PRIVATE -fstack-protector-strong)
 target_link_options(tessel PRIVATE LINKER:-z,relro,-z,now)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/StripPackage.cmake)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
