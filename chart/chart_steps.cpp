@@ -5,8 +5,6 @@
 namespace tessel {
 namespace {
 
-constexpr std::int16_t kKatakanaOffset = 100;
-
 // Reading order is the table's own: hiragana 1..48, then katakana 101..148.
 std::int16_t inReadingOrder(std::int16_t index, int offset) {
   const auto cells = allCells();

@@ -50,7 +50,7 @@ constexpr std::array<Override, 2> kOffGrid{{{118, 4350, 5385}, {120, 4335, 6570}
 constexpr KanaCell makeCell(int position, Script script) {
   const ChartPosition& p = kPositions[position - 1];
   const bool hira = script == Script::Hiragana;
-  KanaCell cell{static_cast<std::int16_t>(hira ? position : 100 + position),
+  KanaCell cell{static_cast<std::int16_t>(hira ? position : kKatakanaOffset + position),
                 position,
                 script,
                 p.column,
@@ -89,7 +89,8 @@ std::span<const KanaCell> allCells() {
 
 const KanaCell* findCell(std::int16_t index) {
   if (index >= 1 && index <= kKanaPositions) return &kCells[index - 1];
-  if (index >= 101 && index <= 100 + kKanaPositions) return &kCells[kKanaPositions + index - 101];
+  if (index > kKatakanaOffset && index <= kKatakanaOffset + kKanaPositions)
+    return &kCells[kKanaPositions + index - kKatakanaOffset - 1];
   return nullptr;
 }
 

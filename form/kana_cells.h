@@ -30,6 +30,8 @@ struct KanaCell {
 
 inline constexpr int kCellSize = 615;  // twips, both ways
 inline constexpr int kKanaPositions = 48;
+// A katakana cell's index is its chart position plus this; a hiragana cell's is the position.
+inline constexpr std::int16_t kKatakanaOffset = 100;
 
 // All 96 cells: hiragana 1..48, then katakana 101..148.
 std::span<const KanaCell> allCells();
