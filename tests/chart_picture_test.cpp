@@ -187,6 +187,10 @@ TEST(CaptionLayers, EveryOneTheBuildDrewIsWhatTheProgramDraws) {
             << name.data() << " at " << dpr;
       }
       EXPECT_EQ(found, 1) << name.data() << " at " << dpr;
+      const QImage shown = captionImage(look, *fusion, dpr);
+      EXPECT_TRUE(shown.size() == drawn.size() &&
+                  std::memcmp(shown.constBits(), drawn.constBits(), drawn.sizeInBytes()) == 0)
+          << name.data() << " at " << dpr << ": the window is handed another look";
     }
   }
 }

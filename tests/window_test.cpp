@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
@@ -209,11 +210,36 @@ TEST_F(Window, AutoReadTicksOnceASecondOnTheRealTimer) {
   EXPECT_EQ(window.command3().text(), QString::fromUtf16(u"自动朗读"));
 }
 
+// What the screen shows of a pressed cell: a one-pixel frame on the cell's own edge pixels, from
+// the press to the release. A left press warms the sound; another button's does not.
+TEST_F(Window, APressedCellShowsItsFrameOnItsOwnEdgesAndALeftPressWarmsTheSound) {
+  const QRect r = inWindow(*window.image1(6));
+  const auto shown = [&] {
+    QApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage();
+  };
+  const QImage before = shown();
+  QTest::mousePress(handle(), Qt::RightButton, {}, r.center());
+  QTest::mouseRelease(handle(), Qt::RightButton, {}, r.center());
+  EXPECT_EQ(sound.warms, 0);
+  QTest::mousePress(handle(), Qt::LeftButton, {}, r.center());
+  EXPECT_EQ(sound.warms, 1);
+  const QImage pressed = shown();
+  QTest::mouseRelease(handle(), Qt::LeftButton, {}, r.center());
+  const QImage released = shown();
+  for (const QPoint edge : {r.topLeft(), r.bottomRight(), QPoint(r.right(), r.center().y()),
+                            QPoint(r.center().x(), r.bottom())}) {
+    EXPECT_EQ(pressed.pixelColor(edge), QColor(Qt::black)) << edge.x() << "," << edge.y();
+    EXPECT_EQ(released.pixelColor(edge), before.pixelColor(edge)) << edge.x() << "," << edge.y();
+  }
+  EXPECT_EQ(pressed.pixelColor(r.center()), before.pixelColor(r.center()));
+}
+
 // The build draws every picture and caption the window shows at the common ratios; one the window
 // had to draw itself there would be a look the build missed, paid for at run time.
 TEST_F(Window, ShowsOnlyWhatTheBuildDrewInEveryState) {
   QStyle* style = QApplication::style();
-  ASSERT_EQ(style->name(), QStringLiteral("fusion")) << "the build draws for Fusion";
+  ASSERT_EQ(style->name().toLower(), QStringLiteral("fusion")) << "the build draws for Fusion";
   const auto paint = [&] { window.grab(); };
   paint();
   for (QPushButton* button : {&window.command1(), &window.command2(), &window.command3()}) {

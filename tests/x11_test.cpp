@@ -44,6 +44,7 @@ TEST_F(X11Window, IsDrawnAtDeviceResolutionNotScaledUp) {
   const QImage chart =
       artworkImage(QString::fromUtf8(kChartPicture.data()), {kChartWidth, kChartHeight}, dpr);
   EXPECT_TRUE(shown.copy(device) == chart.copy(device).convertToFormat(shown.format()));
+  EXPECT_EQ(picturesDrawnAtRunTime(), 0) << "a picture or caption the build did not draw";
   const QIcon icon = artworkIcon(QString::fromUtf8(kIconPicture.data()));
   EXPECT_EQ(icon.pixmap(QSize(48, 48), dpr).size(), QSize(48, 48) * dpr);
 }

@@ -13,7 +13,9 @@ namespace tessel::testing {
 class KeyRecorder : public SoundPort {
  public:
   void PlayWave(const std::string& Name) override { keys.push_back(Name); }
+  void warm() override { ++warms; }
   std::vector<std::string> keys;
+  int warms = 0;
 };
 
 class UrlRecorder : public MailLink {
