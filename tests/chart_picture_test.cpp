@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -166,6 +167,22 @@ TEST(CrispGroup, EdgesGoToTheNearestDevicePixelOnTheirOwnAxisAndNoneVanishes) {
     }
     EXPECT_EQ(inked, c.expected) << c.rect;
     EXPECT_EQ(count, c.expected.width() * c.expected.height()) << c.rect;
+  }
+}
+
+// A picture the build marks opaque is shown without its alpha, so it must have none; one marked
+// otherwise has pixels to see through, which shown as opaque would turn black.
+TEST(BuiltPictures, AreMarkedOpaqueExactlyWhenEveryPixelIs) {
+  for (const ArtworkRaster& r : artworkRasters()) {
+    const QImage argb(r.pixels, r.width, r.height, qsizetype{r.width} * 4,
+                      QImage::Format_ARGB32_Premultiplied);
+    bool everyPixelOpaque = true;
+    for (int y = 0; y < argb.height() && everyPixelOpaque; ++y) {
+      const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+      everyPixelOpaque =
+          std::all_of(line, line + argb.width(), [](QRgb p) { return qAlpha(p) == 255; });
+    }
+    EXPECT_EQ(r.opaque, everyPixelOpaque) << r.resource << " at " << r.dpr;
   }
 }
 

@@ -85,6 +85,12 @@ TEST(SoundBank, RefusesEveryFileNotInTheRecordingsFormat) {
   };
   ASSERT_TRUE(samples(stored).has_value());
   const int data = static_cast<int>(stored.indexOf("data"));
+  const auto le32 = [](qsizetype v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    const char bytes[] = {static_cast<char>(u), static_cast<char>(u >> 8),
+                          static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
+    return QByteArray(bytes, 4);
+  };
   const struct {
     const char* what;
     int at;
@@ -97,6 +103,7 @@ TEST(SoundBank, RefusesEveryFileNotInTheRecordingsFormat) {
       {"44.1 kHz", 24, QByteArray("\x44\xac\0\0", 4)},
       {"8 bits", 34, QByteArray("\x08\0", 2)},
       {"data longer than the file", data + 4, QByteArray("\xff\xff\0\0", 4)},
+      {"data just longer than the file", data + 4, le32(stored.size() - data)},
   };
   ASSERT_EQ(stored.mid(12, 4), "fmt ") << "the table assumes the format chunk comes first";
   for (const auto& fault : faults) {
@@ -105,6 +112,25 @@ TEST(SoundBank, RefusesEveryFileNotInTheRecordingsFormat) {
     EXPECT_FALSE(samples(wav).has_value()) << fault.what;
   }
   EXPECT_FALSE(samples(stored.left(data)).has_value()) << "no data chunk";
+}
+
+// Whatever the size of the device's buffers, it gets the clip whole and in order, then silence.
+TEST(ClipReader, HandsOverTheClipWholeThenSilenceWhateverTheBufferSize) {
+  const std::vector<std::uint8_t> bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  const SoundBank::Clip clip(bytes);
+  for (const std::size_t buffer : {1, 3, 4, 10, 16}) {
+    ClipReader reader;
+    reader.start(&clip);
+    std::vector<std::uint8_t> out;
+    while (out.size() < 24) {
+      std::vector<std::uint8_t> chunk(buffer, 0xaa);
+      reader.read(chunk.data(), buffer);
+      out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    std::vector<std::uint8_t> expected = bytes;
+    expected.resize(out.size(), 0);
+    EXPECT_EQ(out, expected) << "buffers of " << buffer << " bytes";
+  }
 }
 
 TEST(SoundBank, ObsoleteKanaShareTheRecordingsOfTheirModernSounds) {
