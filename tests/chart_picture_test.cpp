@@ -170,6 +170,15 @@ TEST(CrispGroup, EdgesGoToTheNearestDevicePixelOnTheirOwnAxisAndNoneVanishes) {
   }
 }
 
+// The count that tells a look the build missed counts each picture drawn here, once.
+TEST(BuiltPictures, OneDrawnHereIsCountedOnce) {
+  const QString chart = QString::fromUtf8(kChartPicture.data());
+  const int before = picturesDrawnAtRunTime();
+  artworkImage(chart, {kChartWidth, kChartHeight}, 1.3);  // a ratio the build does not draw
+  artworkImage(chart, {kChartWidth, kChartHeight}, 1.3);
+  EXPECT_EQ(picturesDrawnAtRunTime(), before + 1);
+}
+
 // A picture the build marks opaque is shown without its alpha, so it must have none; one marked
 // otherwise has pixels to see through, which shown as opaque would turn black.
 TEST(BuiltPictures, AreMarkedOpaqueExactlyWhenEveryPixelIs) {
